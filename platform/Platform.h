@@ -1,0 +1,33 @@
+// The per-platform pieces, behind one interface. The build picks one
+// implementation file per function (platform/posix or platform/windows).
+#ifndef TRESSEL_PLATFORM_PLATFORM_H
+#define TRESSEL_PLATFORM_PLATFORM_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define TRESSEL_ENTRY extern "C" __declspec(dllexport)
+#else
+#define TRESSEL_ENTRY extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace platform {
+
+// Address of a function exported by the host executable under `name`, or null.
+// Never finds the module's own (hidden) functions.
+void* LookupHostFunction(const char* name);
+
+// Ticks: sixtieths of a second from a monotonic clock.
+uint32_t TickCount();
+
+// Test seam: while set, TickCount() returns what `clock` returns.
+typedef uint32_t (*TickSource)();
+void SetTickSourceForTesting(TickSource clock);
+
+// Keyboard modifier bits (Shift 0x0001, Command/Control 0x0006, Option 0x0008,
+// Space 0x0100) as read at the moment of the call. No keys are read on Linux.
+uint16_t ModifierKeys();
+
+}  // namespace platform
+
+#endif  // TRESSEL_PLATFORM_PLATFORM_H

@@ -1,0 +1,5 @@
+{
+  "format": "tressel-resources",
+  "version": 1,
+  "dialogs": {}
+}
