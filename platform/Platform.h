@@ -17,6 +17,12 @@ namespace platform {
 // Never finds the module's own (hidden) functions.
 void* LookupHostFunction(const char* name);
 
+// Test seam: while set, LookupHostFunction asks `resolver` instead of the
+// host executable (in-process tests cannot export the host's names, which the
+// module's own forwarders already define).
+typedef void* (*HostFunctionResolver)(const char* name);
+void SetHostFunctionResolverForTesting(HostFunctionResolver resolver);
+
 // Ticks: sixtieths of a second from a monotonic clock.
 uint32_t TickCount();
 

@@ -7,6 +7,15 @@
 
 namespace platform {
 
-void* LookupHostFunction(const char* name) { return dlsym(RTLD_DEFAULT, name); }
+namespace {
+HostFunctionResolver gResolver = nullptr;
+}
+
+void* LookupHostFunction(const char* name) {
+  if (gResolver) return gResolver(name);
+  return dlsym(RTLD_DEFAULT, name);
+}
+
+void SetHostFunctionResolverForTesting(HostFunctionResolver resolver) { gResolver = resolver; }
 
 }  // namespace platform
