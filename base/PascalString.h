@@ -22,6 +22,8 @@ class PascalString {
   PascalString(const PascalString&) = default;
   PascalString& operator=(const PascalString&) = default;
 
+  // The const char* operands may point into this string's own characters; a
+  // null operand changes nothing.
   PascalString& operator+=(const char* s);
   PascalString& operator=(const char* s);
   PascalString operator+(const char* s) const;
@@ -44,6 +46,7 @@ class PascalString {
   PascalString& Trim(const char* set);
 
   bool GetDouble(double& v) const;
+  // False for text beyond 32 bits, with v saturated to INT32_MIN / INT32_MAX.
   bool GetLong(int& v) const;
   void SetDouble(double x, short digits);
 
