@@ -1,0 +1,164 @@
+// Modes 1 and 2: the group's unshared edges, in the chain order of the
+// surface-edge search, are cut into polylines of connected edges; each is
+// moved by `push` along the neighbouring facets' normals, scaled by `scale`
+// about its centre and sent as vertices joined by segments. Linear in the
+// number of unshared edges after BuildEdges and GetSurfEdge.
+#include <math.h>
+
+#include "mesh/Group.h"
+#include "wire/ExcludeVec.h"
+#include "wire/WireOutput.h"
+#include "wire/WireTag.h"
+
+namespace {
+
+// Two points are one when x, y and z each differ by less than this.
+bool SamePoint(const Fxyz& a, const Fxyz& b) {
+  return fabs(double(a.x - b.x)) < kSamePointTolerance && fabs(double(a.y - b.y)) < kSamePointTolerance &&
+         fabs(double(a.z - b.z)) < kSamePointTolerance;
+}
+
+// The unit normal of the facet an edge belongs to; false when it has none
+// (collinear corners, or an edge that names no facet).
+bool EdgeNormal(const CGroup& group, const CEdge& edge, Fxyz& normal) {
+  const int facet = edge.fac[0];
+  if (facet < 0 || size_t(facet) >= group.facets.count) return false;
+  group.FacNrml(facet, normal);
+  return IsFinite(normal);
+}
+
+// The direction in which a chain point moves: the mean of the normals of the
+// facets before and after it. Where that is undefined (the normals cancel, or
+// one is missing) the defined normal is used, the one before first; false
+// when neither is defined, and the point does not move.
+bool PointDirection(const CGroup& group, const CEdge& before, const CEdge& after, Fxyz& direction) {
+  Fxyz a, b;
+  const bool hasA = EdgeNormal(group, before, a);
+  const bool hasB = EdgeNormal(group, after, b);
+  if (hasA && hasB) {
+    direction = Fxyz{a.x + b.x, a.y + b.y, a.z + b.z};
+    direction.Nor();
+    if (IsFinite(direction)) return true;
+  }
+  if (hasA) {
+    direction = a;
+    return true;
+  }
+  if (hasB) {
+    direction = b;
+    return true;
+  }
+  return false;
+}
+
+// Moves the m points of the polyline built from edges[first .. last] along
+// the facet normals; closedness is judged before anything moves.
+void Displace(const CGroup& group, const TVector<CEdge*>& edges, size_t first, size_t last, TVector<Fxyz>& points,
+              float push) {
+  const size_t m = points.count;
+  const bool closed = SamePoint(points[0], points[m - 1]);
+  for (size_t i = 0; i < m; ++i) {
+    const size_t k = first + i;
+    const CEdge* before = i > 0 ? edges[k - 1] : (closed ? edges[last] : edges[first]);
+    const CEdge* after = i < m - 1 ? edges[k] : (closed ? edges[first] : before);
+    Fxyz direction;
+    if (!PointDirection(group, *before, *after, direction)) continue;
+    points[i].x += direction.x * push;
+    points[i].y += direction.y * push;
+    points[i].z += direction.z * push;
+  }
+}
+
+// Scales the polyline about its centre (a closing point counted once) and
+// sends it: vertex 0, vertex 1, segment 0-1, vertex 2, segment 1-2, ...
+bool SendPolyline(TVector<Fxyz>& points, float scale) {
+  const size_t m = points.count;
+  const float step = 1.0f / static_cast<float>(m - 1);
+  if (scale != 1.0f) {
+    const size_t q = SamePoint(points[0], points[m - 1]) ? m - 1 : m;
+    Fxyz centre = {0.0f, 0.0f, 0.0f};
+    for (size_t i = 0; i < q; ++i) {
+      centre.x += points[i].x;
+      centre.y += points[i].y;
+      centre.z += points[i].z;
+    }
+    centre /= static_cast<float>(q);
+    for (size_t i = 0; i < m; ++i) {
+      points[i].x = centre.x + (points[i].x - centre.x) * scale;
+      points[i].y = centre.y + (points[i].y - centre.y) * scale;
+      points[i].z = centre.z + (points[i].z - centre.z) * scale;
+    }
+  }
+  int previous = 0;
+  for (size_t i = 0; i < m; ++i) {
+    int id = 0;
+    if (!OutVer(points[i], kNoDirection, static_cast<float>(i) * step, &id)) return false;
+    if (i > 0 && !OutLine(previous, id)) return false;
+    previous = id;
+  }
+  return true;
+}
+
+void Append(TVector<Fxyz>& points, const Fxyz& p) {
+  Fxyz* slot = points.ElemNew();
+  if (!slot) ThrowMemoryException();
+  *slot = p;
+}
+
+}  // namespace
+
+bool CWireTag::OutUnshared(CGroup& group) {
+  if (!group.BuildEdges()) return false;
+  TVector<CEdge*> edges;
+  // A cancelled search (negative) still wires the chains traced before it.
+  if (group.GetSurfEdge(edges) == 0) return true;
+
+  CExcludeVec selection;
+  if (useExclude) selection.Init(excludeText);
+
+  TVector<Fxyz> points;
+  const size_t total = edges.count;
+  const auto position = [&group](int vertex) -> const Fxyz& { return group.vertices[size_t(vertex)].pos; };
+  size_t pos = 0;
+  int count = 0;
+  while (true) {
+    points.SetCount(0);
+    if (pos >= total) return true;
+    const CEdge& e = *edges[pos];
+    bool shared = false;
+    int s = 0;
+    if (pos + 1 < total) {
+      const CEdge& f = *edges[pos + 1];
+      if (e.ver[0] == f.ver[0] || e.ver[0] == f.ver[1]) {
+        shared = true;
+        s = e.ver[0];
+      } else if (e.ver[1] == f.ver[0] || e.ver[1] == f.ver[1]) {
+        shared = true;
+        s = e.ver[1];
+      }
+    }
+    if (shared) {
+      Append(points, position(e.ver[0] == s ? e.ver[1] : e.ver[0]));
+      Append(points, position(s));
+      size_t j = pos + 1;
+      for (; j < total; ++j) {
+        const CEdge& g = *edges[j];
+        if (s == g.ver[0]) s = g.ver[1];
+        else if (s == g.ver[1]) s = g.ver[0];
+        else break;
+        Append(points, position(s));
+      }
+      if (push != 0.0f) Displace(group, edges, pos, j - 1, points, push);
+      pos = j;
+    } else {
+      Append(points, position(e.ver[0]));
+      Append(points, position(e.ver[1]));
+      pos += 1;
+    }
+    if (useExclude) {
+      ++count;
+      if (!selection.Inside(count)) continue;
+    }
+    if (!SendPolyline(points, scale)) return false;
+  }
+}
