@@ -1,0 +1,406 @@
+// Serving the module's requests. Every request is checked before it is served:
+// the size argument must equal this platform's record size, the record's
+// hostContext must be a live instance and the one of the innermost command in
+// progress, and every index and reference must be one the host handed out
+// during that command. A breach is recorded and answered kViolationCode; a
+// well-formed request then passes the hook and the fault plan, then is served.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "host/Host.h"
+#include "host/HostState.h"
+#include "host/MacRoman.h"
+
+namespace host {
+
+CHostState& HostState() {
+  static CHostState state;
+  return state;
+}
+
+namespace {
+
+int32_t RequestSize(uint32_t selector) {
+  switch (selector) {
+    case Request::kCreator: return sizeof(HostCreatorRec);
+    case Request::kMemAlloc: return sizeof(HostMemAllocRec);
+    case Request::kMemFree: return sizeof(HostMemFreeRec);
+    case Request::kAllocate: return sizeof(HostAllocateRec);
+    case Request::kModelReset: return sizeof(HostModelResetRec);
+    case Request::kStatus: return sizeof(HostStatusRec);
+    case Request::kGetGroup: return sizeof(HostModelGetGroupRec);
+    case Request::kDeleteGroup: return sizeof(HostDeleteGroupRec);
+    case Request::kGetVertex: return sizeof(HostModelGetVertexRec);
+    case Request::kGetFacet: return sizeof(HostModelGetFacetRec);
+    case Request::kAddVertex: return sizeof(HostAddVertexRec);
+    case Request::kAddFacet: return sizeof(HostAddFacetRec);
+    case Request::kAddChannel: return sizeof(HostAddChannelRec);
+    case Request::kGetChannel: return sizeof(HostGetChannelRec);
+    case Request::kSetChannel: return sizeof(HostSetChannelRec);
+    default: return 0;
+  }
+}
+
+void Put(double (&out)[3], const CVec3& v) {
+  out[0] = v.x;
+  out[1] = v.y;
+  out[2] = v.z;
+}
+
+CVec3 Take(const double (&in)[3]) { return CVec3{in[0], in[1], in[2]}; }
+
+void Identity(double (&m)[16]) {
+  for (int i = 0; i < 16; ++i) m[i] = (i % 5 == 0) ? 1.0 : 0.0;
+}
+
+std::string Pointer(const void* p) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%p", p);
+  return text;
+}
+
+}  // namespace
+
+int32_t CHost::HostCallback(uint32_t selector, int32_t size, void* record) {
+  auto& state = HostState();
+  if (!state.sending.empty()) return state.sending.back()->Serve(selector, size, record);
+  // No command in progress anywhere: charge the host owning the context if it
+  // can be read, else the newest host.
+  CHost* target = nullptr;
+  if (record && size >= int32_t(sizeof(void*))) {
+    auto owner = state.contexts.find(*static_cast<void**>(record));
+    if (owner != state.contexts.end()) target = owner->second;
+  }
+  if (!target && !state.hosts.empty()) target = state.hosts.back();
+  if (target) {
+    ++target->mRequestCounts[selector];
+    target->Violate("request outside a command", selector, "no command was in progress");
+  }
+  return kViolationCode;
+}
+
+int32_t CHost::Serve(uint32_t selector, int32_t size, void* record) {
+  ++mRequestCounts[selector];
+  CCommandFrame& frame = *mFrames.back();
+  CTraceEntry trace;
+  trace.selector = selector;
+  trace.size = size;
+  trace.depth = Depth();
+  trace.command = frame.selector;
+  size_t slot = mTrace.size();
+  if (mTracing) mTrace.push_back(trace);
+
+  int32_t answer = 0;
+  int32_t expected = RequestSize(selector);
+  if (expected == 0) {
+    answer = Violate("unknown request", selector, "the host serves no such request");
+  } else if (size != expected) {
+    answer = Violate("record size", selector,
+                     "size argument " + std::to_string(size) + ", this platform's record is " + std::to_string(expected));
+  } else if (!record) {
+    answer = Violate("null record", selector, "the record pointer is null");
+  } else {
+    void* context = *static_cast<void**>(record);
+    auto owner = HostState().contexts.find(context);
+    if (owner == HostState().contexts.end() || owner->second != this) {
+      answer = Violate("unknown hostContext", selector, "hostContext " + Pointer(context) + " is no live instance");
+    } else if (context != frame.instance) {
+      answer = Violate("hostContext of another call", selector,
+                       "hostContext " + Pointer(context) + " is not the context of the command in progress " +
+                           CodeText(frame.selector));
+    } else {
+      answer = ServeChecked(frame, *static_cast<CInstance*>(context), selector, record, trace);
+    }
+  }
+  trace.answer = answer;
+  if (mTracing && slot < mTrace.size()) mTrace[slot] = trace;
+  return answer;
+}
+
+int32_t CHost::ServeChecked(CCommandFrame& frame, CInstance& instance, uint32_t selector, void* record,
+                            CTraceEntry& trace) {
+  switch (selector) {
+    case Request::kCreator: return ServeCreator(*static_cast<HostCreatorRec*>(record));
+    case Request::kMemAlloc: return ServeMemAlloc(frame, *static_cast<HostMemAllocRec*>(record), trace);
+    case Request::kMemFree: return ServeMemFree(*static_cast<HostMemFreeRec*>(record), trace);
+    case Request::kAllocate: return ServeAllocate(instance, *static_cast<HostAllocateRec*>(record));
+    case Request::kModelReset: return ServeModelReset(instance, *static_cast<HostModelResetRec*>(record));
+    case Request::kStatus: return ServeStatus(*static_cast<HostStatusRec*>(record));
+    case Request::kGetGroup: return ServeGetGroup(frame, *static_cast<HostModelGetGroupRec*>(record), trace);
+    case Request::kDeleteGroup: return ServeDeleteGroup(frame, *static_cast<HostDeleteGroupRec*>(record), trace);
+    case Request::kGetVertex: return ServeGetVertex(frame, *static_cast<HostModelGetVertexRec*>(record), trace);
+    case Request::kGetFacet: return ServeGetFacet(frame, *static_cast<HostModelGetFacetRec*>(record), trace);
+    case Request::kAddVertex: return ServeAddVertex(frame, *static_cast<HostAddVertexRec*>(record), trace);
+    case Request::kAddFacet: return ServeAddFacet(frame, *static_cast<HostAddFacetRec*>(record));
+    case Request::kAddChannel: return ServeAddChannel(instance, *static_cast<HostAddChannelRec*>(record), trace);
+    case Request::kGetChannel: return ServeGetChannel(*static_cast<HostGetChannelRec*>(record), trace);
+    case Request::kSetChannel: return ServeSetChannel(*static_cast<HostSetChannelRec*>(record), trace);
+    default: return Violate("unknown request", selector, "the host serves no such request");
+  }
+}
+
+int32_t CHost::Intercept(uint32_t selector, void* record) {
+  if (onRequest) onRequest(selector, record);
+  return mFaults.Decide(selector);
+}
+
+// --- memory and instance blocks
+
+int32_t CHost::ServeCreator(HostCreatorRec& rec) {
+  if (int32_t code = Intercept(Request::kCreator, &rec)) return code;
+  rec.creator = mCreator;
+  return 0;
+}
+
+int32_t CHost::ServeMemAlloc(CCommandFrame& frame, HostMemAllocRec& rec, CTraceEntry& trace) {
+  intptr_t count = rec.byteCount;
+  trace.value = count;
+  if (count <= 0) return Violate("byte count", Request::kMemAlloc, "byteCount " + std::to_string(count) + " is not positive");
+  if (count > INT32_MAX)
+    return Violate("byte count", Request::kMemAlloc, "byteCount " + std::to_string(count) + " does not fit an int32");
+  if (rec.block) return Violate("block not null", Request::kMemAlloc, "the block field must be null on entry");
+  if (int32_t code = Intercept(Request::kMemAlloc, &rec)) return code;
+  if (!mFaults.MemoryAllowed(mMemory.LiveBytes(), size_t(count))) return kNoMemoryCode;
+  void* block = mMemory.Allocate(size_t(count), frame.serial);
+  if (!block) return kNoMemoryCode;
+  rec.block = block;
+  trace.ref = block;
+  return 0;
+}
+
+int32_t CHost::ServeMemFree(HostMemFreeRec& rec, CTraceEntry& trace) {
+  trace.ref = rec.block;
+  if (!mMemory.IsLive(rec.block))
+    return Violate("release of a block not live", Request::kMemFree, "block " + Pointer(rec.block) + " is not live");
+  if (int32_t code = Intercept(Request::kMemFree, &rec)) return code;
+  mMemory.Release(rec.block);
+  return 0;
+}
+
+int32_t CHost::ServeAllocate(CInstance& instance, HostAllocateRec& rec) {
+  if (rec.instanceData != instance.instanceData || rec.auxData != instance.auxData)
+    return Violate("stale instance block", Request::kAllocate, "the record's block pointers are not the instance's current blocks");
+  if (rec.instanceDataSize < 0 || rec.auxDataSize < 0)
+    return Violate("negative size", Request::kAllocate,
+                   "sizes " + std::to_string(rec.instanceDataSize) + " and " + std::to_string(rec.auxDataSize));
+  if (int32_t code = Intercept(Request::kAllocate, &rec)) return code;
+  auto resize = [](void** block, int32_t* size, int32_t wanted) {
+    void* fresh = wanted ? std::malloc(size_t(wanted)) : nullptr;
+    if (fresh) {
+      std::memset(fresh, 0, size_t(wanted));
+      if (*block) std::memcpy(fresh, *block, size_t(std::min(*size, wanted)));
+    }
+    std::free(*block);
+    *block = fresh;
+    *size = wanted;
+  };
+  // The blocks move on every resize, so a module that keeps an old pointer is caught.
+  resize(&instance.instanceData, &instance.instanceDataSize, rec.instanceDataSize);
+  resize(&instance.auxData, &instance.auxDataSize, rec.auxDataSize);
+  rec.instanceData = instance.instanceData;
+  rec.auxData = instance.auxData;
+  return 0;
+}
+
+int32_t CHost::ServeModelReset(CInstance& instance, HostModelResetRec& rec) {
+  if (int32_t code = Intercept(Request::kModelReset, &rec)) return code;
+  ++instance.resets;
+  return 0;
+}
+
+int32_t CHost::ServeStatus(HostStatusRec& rec) {
+  CStatusReport report;
+  report.fraction = rec.fraction;
+  report.title = PascalBytes(rec.title);
+  report.text = PascalBytes(rec.text);
+  report.maximum = rec.maximum;
+  report.reported = rec.reported;
+  report.answer = Intercept(Request::kStatus, &rec);
+  mStatusReports.push_back(report);
+  return report.answer;
+}
+
+// --- groups
+
+CChildGroup* CHost::HandedOutGroup(const CCommandFrame& frame, void* groupRef) const {
+  if (!frame.handedOut.count(groupRef)) return nullptr;
+  return static_cast<CChildGroup*>(groupRef);
+}
+
+int32_t CHost::ServeGetGroup(CCommandFrame& frame, HostModelGetGroupRec& rec, CTraceEntry& trace) {
+  trace.value = rec.index;
+  if (frame.selector != Selector::kGenerate)
+    return Violate("request outside model generation", Request::kGetGroup, "sent during " + CodeText(frame.selector));
+  if (rec.index < 1 || rec.index > frame.groupCount)
+    return Violate("index out of range", Request::kGetGroup,
+                   "index " + std::to_string(rec.index) + ", the command announced " + std::to_string(frame.groupCount) +
+                       " group(s)");
+  if (int32_t code = Intercept(Request::kGetGroup, &rec)) return code;
+  if (rec.index > GroupCount()) return kRefusedCode;
+  CChildGroup& group = *mGroups[size_t(rec.index - 1)];
+  rec.groupRef = &group;
+  rec.flags = group.flags;
+  rec.vertexCount = int32_t(group.vertices.size());
+  rec.facetCount = int32_t(group.facets.size());
+  Identity(rec.matrix1);
+  Identity(rec.matrix2);
+  Identity(rec.matrix3);
+  frame.handedOut.insert(&group);
+  trace.ref = &group;
+  return 0;
+}
+
+int32_t CHost::ServeDeleteGroup(CCommandFrame& frame, HostDeleteGroupRec& rec, CTraceEntry& trace) {
+  trace.ref = rec.groupRef;
+  CChildGroup* group = HandedOutGroup(frame, rec.groupRef);
+  if (!group)
+    return Violate("unknown groupRef", Request::kDeleteGroup, "groupRef " + Pointer(rec.groupRef) + " was not handed out by this command");
+  if (frame.deleted.count(group))
+    return Violate("repeated DELG", Request::kDeleteGroup, "the group's geometry was already dropped during this command");
+  if (int32_t code = Intercept(Request::kDeleteGroup, &rec)) return code;
+  group->received.deleted = true;
+  ++group->received.deleteCount;
+  group->received.vertices.clear();
+  group->received.facets.clear();
+  frame.deleted.insert(group);
+  frame.output = group;
+  return 0;
+}
+
+int32_t CHost::ServeGetVertex(CCommandFrame& frame, HostModelGetVertexRec& rec, CTraceEntry& trace) {
+  trace.value = rec.index;
+  trace.ref = rec.groupRef;
+  CChildGroup* group = HandedOutGroup(frame, rec.groupRef);
+  if (!group)
+    return Violate("unknown groupRef", Request::kGetVertex, "groupRef " + Pointer(rec.groupRef) + " was not handed out by this command");
+  if (rec.index < 1 || size_t(rec.index) > group->vertices.size())
+    return Violate("index out of range", Request::kGetVertex,
+                   "index " + std::to_string(rec.index) + " of a group of " + std::to_string(group->vertices.size()) + " vertices");
+  if (int32_t code = Intercept(Request::kGetVertex, &rec)) return code;
+  const CHostVertex& vertex = group->vertices[size_t(rec.index - 1)];
+  rec.color = vertex.color;
+  Put(rec.vectorA, vertex.vectorA);
+  Put(rec.position, vertex.position);
+  Put(rec.vectorB, vertex.vectorB);
+  Put(rec.uvw, vertex.uvw);
+  return 0;
+}
+
+int32_t CHost::ServeGetFacet(CCommandFrame& frame, HostModelGetFacetRec& rec, CTraceEntry& trace) {
+  trace.value = rec.index;
+  trace.ref = rec.groupRef;
+  CChildGroup* group = HandedOutGroup(frame, rec.groupRef);
+  if (!group)
+    return Violate("unknown groupRef", Request::kGetFacet, "groupRef " + Pointer(rec.groupRef) + " was not handed out by this command");
+  if (rec.index < 1 || size_t(rec.index) > group->facets.size())
+    return Violate("index out of range", Request::kGetFacet,
+                   "index " + std::to_string(rec.index) + " of a group of " + std::to_string(group->facets.size()) + " facets");
+  if (int32_t code = Intercept(Request::kGetFacet, &rec)) return code;
+  const CHostFacet& facet = group->facets[size_t(rec.index - 1)];
+  rec.color = facet.color;
+  rec.count = facet.count;
+  std::memcpy(rec.corners, facet.corners, sizeof rec.corners);
+  return 0;
+}
+
+// --- generated geometry
+
+int32_t CHost::ServeAddVertex(CCommandFrame& frame, HostAddVertexRec& rec, CTraceEntry& trace) {
+  if (frame.selector != Selector::kGenerate)
+    return Violate("request outside model generation", Request::kAddVertex, "sent during " + CodeText(frame.selector));
+  if (!frame.output)
+    return Violate("geometry before DELG", Request::kAddVertex, "no group's geometry was dropped yet in this command");
+  if (int32_t code = Intercept(Request::kAddVertex, &rec)) return code;
+  CReceivedVertex received;
+  received.vertex.color = rec.color;
+  received.vertex.position = Take(rec.position);
+  received.vertex.vectorA = Take(rec.vectorA);
+  received.vertex.vectorB = Take(rec.vectorB);
+  received.vertex.uvw = Take(rec.uvw);
+  received.hostIndex = mNextVertexIndex++;
+  frame.output->received.vertices.push_back(received);
+  frame.vertexOwner[received.hostIndex] = frame.output;
+  rec.vertexIndex = received.hostIndex;
+  trace.value = received.hostIndex;
+  return 0;
+}
+
+int32_t CHost::ServeAddFacet(CCommandFrame& frame, HostAddFacetRec& rec) {
+  if (frame.selector != Selector::kGenerate)
+    return Violate("request outside model generation", Request::kAddFacet, "sent during " + CodeText(frame.selector));
+  if (!frame.output)
+    return Violate("geometry before DELG", Request::kAddFacet, "no group's geometry was dropped yet in this command");
+  if (rec.corners != 2)
+    return Violate("corner count", Request::kAddFacet, "corners " + std::to_string(rec.corners) + ", a segment has 2");
+  for (int k = 0; k < 2; ++k) {
+    auto owner = frame.vertexOwner.find(rec.vert[k]);
+    if (owner == frame.vertexOwner.end() || owner->second != frame.output)
+      return Violate("unknown vertex index", Request::kAddFacet,
+                     "vertex index " + std::to_string(rec.vert[k]) + " was not returned by 'ADDV' for this group");
+  }
+  if (int32_t code = Intercept(Request::kAddFacet, &rec)) return code;
+  CReceivedGeometry& received = frame.output->received;
+  CReceivedFacet facet;
+  facet.color = rec.color;
+  facet.corners = rec.corners;
+  std::memcpy(facet.vert, rec.vert, sizeof facet.vert);
+  for (size_t i = 0; i < received.vertices.size(); ++i) {
+    if (received.vertices[i].hostIndex == rec.vert[0]) facet.first = int(i);
+    if (received.vertices[i].hostIndex == rec.vert[1]) facet.second = int(i);
+  }
+  received.facets.push_back(facet);
+  return 0;
+}
+
+// --- channels
+
+bool CHost::IsLiveChannel(void* channel) const {
+  for (auto& owned : mChannels)
+    if (owned.get() == channel) return true;
+  return false;
+}
+
+int32_t CHost::ServeAddChannel(CInstance& instance, HostAddChannelRec& rec, CTraceEntry& trace) {
+  trace.value = rec.sequence;
+  if (!rec.valuePtr) return Violate("null value", Request::kAddChannel, "valuePtr is null");
+  if (int32_t code = Intercept(Request::kAddChannel, &rec)) return code;
+  auto channel = std::make_unique<CChannel>();
+  channel->instance = instance.id;
+  channel->name = PascalBytes(rec.name);
+  channel->valueType = rec.valueType;
+  channel->sequence = rec.sequence;
+  std::memcpy(&channel->initial, rec.valuePtr, sizeof(double));
+  rec.channel = channel.get();
+  trace.ref = channel.get();
+  mChannels.push_back(std::move(channel));
+  return 0;
+}
+
+int32_t CHost::ServeGetChannel(HostGetChannelRec& rec, CTraceEntry& trace) {
+  trace.value = rec.time;
+  trace.ref = rec.channel;
+  if (!IsLiveChannel(rec.channel))
+    return Violate("unknown channel", Request::kGetChannel, "channel " + Pointer(rec.channel) + " was not handed out by 'ACHN'");
+  if (int32_t code = Intercept(Request::kGetChannel, &rec)) return code;
+  CChannel& channel = *static_cast<CChannel*>(rec.channel);
+  channel.reply = channel.ValueAt(rec.time);
+  rec.valuePtr = &channel.reply;
+  return 0;
+}
+
+int32_t CHost::ServeSetChannel(HostSetChannelRec& rec, CTraceEntry& trace) {
+  trace.value = rec.time;
+  trace.ref = rec.channel;
+  if (rec.channel && !IsLiveChannel(rec.channel))
+    return Violate("unknown channel", Request::kSetChannel, "channel " + Pointer(rec.channel) + " was not handed out by 'ACHN'");
+  if (!rec.valuePtr) return Violate("null value", Request::kSetChannel, "valuePtr is null");
+  if (int32_t code = Intercept(Request::kSetChannel, &rec)) return code;
+  if (!rec.channel) return kRefusedCode;
+  double value;
+  std::memcpy(&value, rec.valuePtr, sizeof value);
+  static_cast<CChannel*>(rec.channel)->SetKey(rec.time, value);
+  return 0;
+}
+
+}  // namespace host
