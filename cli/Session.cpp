@@ -1,0 +1,57 @@
+// Locating the module, loading it, and the exit status of a run.
+#include "cli/Session.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "host/MacRoman.h"
+
+namespace cli {
+
+std::filesystem::path ModulePath(const std::string& option) {
+  if (!option.empty()) return option;
+  const char* environment = std::getenv("TRESSEL_MODULE");
+  if (environment && *environment) return environment;
+  std::error_code error;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return "Tressel.plm";
+  return self.parent_path() / "Tressel.plm";
+}
+
+bool CSession::Open(const std::filesystem::path& modulePath) {
+  std::string error;
+  if (mHost.LoadModule(modulePath, &error)) return true;
+  std::cerr << "tressel: " << error << "\n";
+  return false;
+}
+
+int CSession::Finish(uint32_t selector, int32_t result) {
+  if (!mHost.Clean()) {
+    for (const host::CViolation& violation : mHost.Violations())
+      std::cerr << "tressel: host violation: " << violation.Text() << "\n";
+    return kExitViolation;
+  }
+  if (result == 0) return kExitOk;
+  std::string text;
+  // The explanation is itself a command; its violations count like any other.
+  int32_t described = mHost.Describe(result, &text);
+  std::cerr << "tressel: the module answered " << host::CodeText(selector) << " with " << result;
+  if (described == 0) std::cerr << ": " << host::MacRomanToUtf8(text);
+  std::cerr << "\n";
+  if (!mHost.Clean()) return Finish(selector, 0);
+  return kExitCommandFailed;
+}
+
+std::string CodeCharacters(uint32_t code) {
+  std::string bytes;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    unsigned char c = (code >> shift) & 0xFF;
+    bytes += (c >= 0x20 && c != 0x7F) ? char(c) : '.';
+  }
+  return host::MacRomanToUtf8(bytes);
+}
+
+}  // namespace cli
