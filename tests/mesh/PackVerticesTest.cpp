@@ -1,0 +1,165 @@
+// Vertex packing: runs, survivors, renumbering, the run-start tolerance rule,
+// NaN and signed zero, the index map, cancellation and refused memory.
+#include <math.h>
+
+#include <gtest/gtest.h>
+
+#include "mesh/Group.h"
+#include "tests/mesh/MeshHost.h"
+#include "tests/support/FakeTask.h"
+#include "ui/InfoDlg.h"
+
+namespace {
+
+std::vector<int> Corners(const CFacet& f) { return std::vector<int>(f.vert, f.vert + f.count); }
+
+std::vector<int> Values(const TVector<int>& v) { return std::vector<int>(v.items, v.items + v.count); }
+
+}  // namespace
+
+TEST(PackVertices, TrianglesWithOwnCornersComeToShareVertices) {
+  FakeTask task;
+  {
+    CGroup group(nullptr);
+    // A strip of three triangles over five points P0..P4, each with copies.
+    const float points[5][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {2, 0}};
+    const int strip[3][3] = {{0, 1, 2}, {2, 1, 3}, {1, 4, 3}};
+    for (const auto& tri : strip) {
+      const int first = static_cast<int>(group.vertices.count);
+      for (int p : tri) PutVertex(group, points[p][0], points[p][1], 0);
+      PutFacet(group, {first, first + 1, first + 2});
+    }
+    TVector<int> newToOld;
+    ASSERT_TRUE(group.PackVertices(true, &newToOld));
+    ASSERT_EQ(group.vertices.count, 5u);
+    EXPECT_EQ(Values(newToOld), (std::vector<int>{0, 1, 2, 5, 7}));
+    EXPECT_EQ(Corners(group.facets[0]), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(Corners(group.facets[1]), (std::vector<int>{2, 1, 3}));
+    EXPECT_EQ(Corners(group.facets[2]), (std::vector<int>{1, 4, 3}));
+    for (size_t i = 0; i < group.vertices.count; ++i) EXPECT_EQ(group.vertices[i].flags, 0u);
+  }
+  EXPECT_EQ(task.LiveBlocks(), 0u);
+}
+
+TEST(PackVertices, RunsAreMeasuredFromTheirFirstPoint) {
+  FakeTask task;
+  {
+    CGroup group(nullptr);
+    PutVertex(group, 0.000012f, 0, 0);
+    PutVertex(group, 0, 0, 0);
+    PutVertex(group, 0.000005f, 0, 0);
+    ASSERT_TRUE(group.PackVertices(true, nullptr));
+    ASSERT_EQ(group.vertices.count, 2u);
+    EXPECT_FLOAT_EQ(group.vertices[0].pos.x, 0.000012f);
+    EXPECT_FLOAT_EQ(group.vertices[1].pos.x, 0.0f);  // the survivor keeps its own position
+  }
+  {
+    CGroup group(nullptr);
+    PutVertex(group, 0, 0, 0);
+    PutVertex(group, 0, 0, 0.00002f);
+    ASSERT_TRUE(group.PackVertices(true, nullptr));
+    EXPECT_EQ(group.vertices.count, 2u);
+  }
+  {
+    // The second point separates the first from the third in position order.
+    CGroup group(nullptr);
+    PutVertex(group, 0, 0, 0);
+    PutVertex(group, 0, 0.5f, 0);
+    PutVertex(group, 0.000005f, 0, 0);
+    TVector<int> newToOld;
+    ASSERT_TRUE(group.PackVertices(true, &newToOld));
+    EXPECT_EQ(group.vertices.count, 3u);
+    EXPECT_EQ(Values(newToOld), (std::vector<int>{0, 1, 2}));
+  }
+  EXPECT_EQ(task.LiveBlocks(), 0u);
+}
+
+TEST(PackVertices, LowestOldIndexSurvivesAndCornersFollow) {
+  FakeTask task;
+  {
+    CGroup group(nullptr);
+    for (int i = 0; i < 9; ++i) PutVertex(group, static_cast<float>(i), 0, 0);
+    for (int i : {2, 5, 7}) group.vertices[i].pos = Fxyz{-3, 4, 5};
+    PutFacet(group, {7, 1, 5});
+    PutFacet(group, {8, 2, 6});
+    ASSERT_TRUE(group.PackVertices(true, nullptr));
+    ASSERT_EQ(group.vertices.count, 7u);
+    EXPECT_FLOAT_EQ(group.vertices[2].pos.x, -3.0f);
+    // Old 0 1 2 3 4 6 8 become 0..6; 5 and 7 become 2, like 2.
+    EXPECT_EQ(Corners(group.facets[0]), (std::vector<int>{2, 1, 2}));
+    EXPECT_EQ(Corners(group.facets[1]), (std::vector<int>{6, 2, 5}));
+  }
+  {
+    CGroup group(nullptr);
+    PutVertex(group, 0, 0, 0);
+    PutVertex(group, 0, 0, 0);
+    PutFacet(group, {1, 0});
+    ASSERT_TRUE(group.PackVertices(false, nullptr));  // no relink: corners untouched
+    EXPECT_EQ(group.vertices.count, 1u);
+    EXPECT_EQ(Corners(group.facets[0]), (std::vector<int>{1, 0}));
+  }
+  {
+    CGroup group(nullptr);
+    EXPECT_TRUE(group.PackVertices(true, nullptr));
+  }
+  EXPECT_EQ(task.LiveBlocks(), 0u);
+}
+
+TEST(PackVertices, NaNAndSignedZeroKeepTheOrderConsistent) {
+  FakeTask task;
+  {
+    CGroup group(nullptr);
+    // A NaN sorting first must not open an empty run: the merges after it
+    // still count, and the group is still compacted.
+    PutVertex(group, -1, NAN, 0);
+    PutVertex(group, 0.0f, 1, 1);
+    PutVertex(group, -0.0f, 1, 1);
+    PutVertex(group, NAN, NAN, NAN);
+    PutVertex(group, 3, 3, 3);
+    PutVertex(group, NAN, 0, 0);
+    for (int i = 0; i < 40; ++i) PutVertex(group, static_cast<float>(i % 5), NAN, static_cast<float>(i % 3));
+    TVector<int> newToOld;
+    ASSERT_TRUE(group.PackVertices(true, &newToOld));
+    EXPECT_EQ(group.vertices.count, 45u);  // only +0 and -0 merged
+    EXPECT_EQ(newToOld.count, 45u);
+    EXPECT_EQ(newToOld[2], 3);
+    for (size_t i = 0; i < group.vertices.count; ++i) EXPECT_EQ(group.vertices[i].flags, 0u);
+  }
+  {
+    CVertex nan{0, {NAN, 0, 0}}, one{0, {1, 0, 0}}, two{0, {2, 0, 0}};
+    CVertex* pn = &nan;
+    CVertex* p1 = &one;
+    CVertex* p2 = &two;
+    EXPECT_EQ(CompVerPos(&pn, &p1), 1);
+    EXPECT_EQ(CompVerPos(&p1, &pn), -1);
+    EXPECT_EQ(CompVerPos(&pn, &pn), 0);
+    EXPECT_EQ(CompVerPos(&p1, &p2), -1);
+  }
+  EXPECT_EQ(task.LiveBlocks(), 0u);
+}
+
+TEST(PackVertices, CancelAndRefusedMemory) {
+  FakeTask task;
+  MeshHost host(task);
+  DueClock clock;
+  InfoDlg indicator;
+  {
+    CGroup group(nullptr);
+    for (int i = 0; i < 3000; ++i) PutVertex(group, static_cast<float>(i / 2), 0, 0);
+    host.cancelAtStat = 2;  // the walk's second report, before sorted vertex 2999
+    EXPECT_FALSE(group.PackVertices(true, nullptr));
+    ASSERT_EQ(host.stats.size(), 2u);
+    EXPECT_EQ(host.stats[0].title, "Linking vertices");
+    EXPECT_EQ(host.stats[0].maximum, 3000);
+  }
+  EXPECT_EQ(task.LiveBlocks(), 0u);
+  host.cancelAtStat = 0;
+  for (size_t refused = 1; refused <= 3; ++refused) {
+    CGroup group(nullptr);
+    for (int i = 0; i < 40; ++i) PutVertex(group, static_cast<float>(i % 7), 0, 0);
+    task.FailAllocation(refused);  // remap, the pointers, the index map
+    TVector<int> newToOld;
+    EXPECT_THROW(group.PackVertices(true, &newToOld), const char*);
+  }
+  EXPECT_EQ(task.LiveBlocks(), 0u);
+}
