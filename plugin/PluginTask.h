@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 #include "base/PascalString.h"
+#include "platform/Platform.h"
 #include "plugin/HostRecords.h"
 
 // Result codes of Main (also the general error codes 'DESC' explains).
@@ -78,6 +79,10 @@ extern PluginTask* plug;
 // result too when nonzero. True exactly when the host answered 0.
 // REQUIRES: record begins with the current hostContext.
 bool Run_Host(uint32_t selector, int32_t size, void* record);
+
+// The module's only exported function: every command of the host enters here.
+// Called on the host's thread, possibly re-entrantly from a host callback.
+TRESSEL_ENTRY int32_t Main(uint32_t selector, int32_t recordSize, void* record);
 
 // The current call's hostContext.
 inline void* CurrentHostContext() { return plug->record->hostContext; }

@@ -3,6 +3,7 @@
 #ifndef TRESSEL_PLUGIN_SETUPBLOCK_H
 #define TRESSEL_PLUGIN_SETUPBLOCK_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "plugin/HostRecords.h"
@@ -30,6 +31,11 @@ class CSetupBlock {
  private:
   bool initialized_ = false;
 };
+
+// The stored matrices are used as double arrays, so the packed record must sit
+// where they come out aligned.
+static_assert((offsetof(CSetupBlock, setup) + offsetof(PluginModelSetupRec, matrices)) % alignof(double) == 0,
+              "setup matrices are aligned inside the block");
 
 extern CSetupBlock theModelSetup;
 

@@ -89,8 +89,11 @@ TEST(HostMemory, AllocateZeroKeepsSizesAndNegativeClearsAux) {
   ASSERT_TRUE(plug->Allocate(0, 0));
   EXPECT_EQ(AllocateProbe::seen.instanceDataSize, 36);
   EXPECT_EQ(AllocateProbe::seen.auxDataSize, 12);
-  EXPECT_EQ(task.Header().instanceData, reinterpret_cast<void*>(0x1000));
-  EXPECT_EQ(task.Header().auxData, reinterpret_cast<void*>(0x2000));
+  // Packed fields are read into locals: the test macros bind references.
+  void* const data = task.Header().instanceData;
+  void* const aux = task.Header().auxData;
+  EXPECT_EQ(data, reinterpret_cast<void*>(0x1000));
+  EXPECT_EQ(aux, reinterpret_cast<void*>(0x2000));
 
   ASSERT_TRUE(plug->Allocate(-1, 5));
   EXPECT_EQ(AllocateProbe::seen.instanceDataSize, -1);
@@ -104,8 +107,10 @@ TEST(HostMemory, RefusedAllocateLeavesTheHeader) {
   task.Header().instanceDataSize = 4;
   AllocateProbe::answer = 5;
   EXPECT_FALSE(plug->Allocate(40, 0));
-  EXPECT_EQ(task.Header().instanceData, nullptr);
-  EXPECT_EQ(task.Header().instanceDataSize, 4);
+  void* const data = task.Header().instanceData;
+  const int32_t size = task.Header().instanceDataSize;
+  EXPECT_EQ(data, nullptr);
+  EXPECT_EQ(size, 4);
   EXPECT_EQ(plug->result, 5);
 }
 

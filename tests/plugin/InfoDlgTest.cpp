@@ -62,7 +62,8 @@ TEST_F(InfoDlgTest, ReportsAreThrottledAndShowThePreviousTotal) {
   EXPECT_FLOAT_EQ(reports_.last.fraction, 0.0f);
   EXPECT_EQ(reports_.last.maximum, 200);
   EXPECT_EQ(Text(reports_.last.title), "Reading");
-  EXPECT_EQ(reports_.last.hostContext, task_.HostContext());
+  void* const context = reports_.last.hostContext;
+  EXPECT_EQ(context, task_.HostContext());
   EXPECT_EQ(dlg.Record().reported, 120);
 
   // Zero units always report, even within the interval.

@@ -65,11 +65,15 @@ TEST(SetupBlock, NullInitAfterASetupKeepsTheStoredMatrices) {
     return 0;
   };
   CSetupBlock block;
+  // The record is packed: its matrices are filled by copying, not through
+  // double references.
   PluginModelSetupRec rec;
   memset(&rec, 0, sizeof rec);
-  for (auto& m : rec.matrices) InitMatrix4(m);
-  rec.matrices[0][0] = 2.0;
-  rec.matrices[3][12] = 5.0;
+  double matrices[6][16];
+  for (auto& m : matrices) InitMatrix4(m);
+  matrices[0][0] = 2.0;
+  matrices[3][12] = 5.0;
+  memcpy(rec.matrices, matrices, sizeof matrices);
   block.Init(&rec);
   EXPECT_EQ(block.creatorCode, FourCC("TEST"));
   EXPECT_DOUBLE_EQ(block.inverse0[0], 0.5);
