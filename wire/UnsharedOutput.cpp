@@ -7,6 +7,7 @@
 
 #include "mesh/Group.h"
 #include "wire/ExcludeVec.h"
+#include "wire/UnsharedOutput.h"
 #include "wire/WireOutput.h"
 #include "wire/WireTag.h"
 
@@ -112,9 +113,12 @@ bool CWireTag::OutUnshared(CGroup& group) {
   TVector<CEdge*> edges;
   // A cancelled search (negative) still wires the chains traced before it.
   if (group.GetSurfEdge(edges) == 0) return true;
+  return WireChains(*this, group, edges);
+}
 
+bool WireChains(const CWireTag& tag, const CGroup& group, const TVector<CEdge*>& edges) {
   CExcludeVec selection;
-  if (useExclude) selection.Init(excludeText);
+  if (tag.useExclude) selection.Init(tag.excludeText);
 
   TVector<Fxyz> points;
   const size_t total = edges.count;
@@ -148,17 +152,17 @@ bool CWireTag::OutUnshared(CGroup& group) {
         else break;
         Append(points, position(s));
       }
-      if (push != 0.0f) Displace(group, edges, pos, j - 1, points, push);
+      if (tag.push != 0.0f) Displace(group, edges, pos, j - 1, points, tag.push);
       pos = j;
     } else {
       Append(points, position(e.ver[0]));
       Append(points, position(e.ver[1]));
       pos += 1;
     }
-    if (useExclude) {
+    if (tag.useExclude) {
       ++count;
       if (!selection.Inside(count)) continue;
     }
-    if (!SendPolyline(points, scale)) return false;
+    if (!SendPolyline(points, tag.scale)) return false;
   }
 }

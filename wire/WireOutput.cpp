@@ -14,12 +14,19 @@ namespace {
 
 constexpr uint32_t kWireColor = 0xFFFFFFFFu;  // all bits: unchanged in A, R, G, B order
 
-void Transform(const Fxyz& v, const double m[16], double out[3]) {
+// out may be a field of a packed host record, so it is written with memcpy.
+void Transform(const Fxyz& v, const double m[16], void* out) {
   const double x = v.x, y = v.y, z = v.z;
-  for (int c = 0; c < 3; ++c) out[c] = x * m[0 * 4 + c] + y * m[1 * 4 + c] + z * m[2 * 4 + c] + m[3 * 4 + c];
+  double result[3];
+  for (int c = 0; c < 3; ++c) result[c] = x * m[0 * 4 + c] + y * m[1 * 4 + c] + z * m[2 * 4 + c] + m[3 * 4 + c];
+  memcpy(out, result, sizeof result);
 }
 
-bool AllFinite(const double v[3]) { return isfinite(v[0]) && isfinite(v[1]) && isfinite(v[2]); }
+bool AllFinite(const void* field) {
+  double v[3];
+  memcpy(v, field, sizeof v);
+  return isfinite(v[0]) && isfinite(v[1]) && isfinite(v[2]);
+}
 
 }  // namespace
 
@@ -31,7 +38,9 @@ bool OutVer(const Fxyz& point, const Fxyz& direction, float t, int* index) {
   rec.hostContext = CurrentHostContext();
   // Identity until the first 'SETM'; a stored setup is left alone.
   theModelSetup.Init(nullptr);
-  const auto& matrices = theModelSetup.setup.matrices;
+  // The setup record is packed too: the matrices are copied out before use.
+  double matrices[6][16];
+  memcpy(matrices, theModelSetup.setup.matrices, sizeof matrices);
   Transform(point, matrices[3], rec.position);
   rec.color = kWireColor;
   Transform(direction, matrices[4], rec.vectorA);

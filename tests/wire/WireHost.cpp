@@ -72,7 +72,7 @@ int32_t WireHost::Serve(uint32_t selector, int32_t size, void* record) {
       EXPECT_EQ(size, int32_t(sizeof(HostAllocateRec)));
       auto* rec = static_cast<HostAllocateRec*>(record);
       if (allocateAnswer) return allocateAnswer;
-      EXPECT_EQ(rec->instanceData, hasBlock_ ? block_.data() : nullptr);
+      EXPECT_EQ(static_cast<void*>(rec->instanceData), hasBlock_ ? block_.data() : nullptr);
       block_.resize(size_t(rec->instanceDataSize));
       block_.shrink_to_fit();
       hasBlock_ = true;
@@ -118,15 +118,17 @@ int32_t WireHost::Serve(uint32_t selector, int32_t size, void* record) {
     case Request::kAddVertex: {
       EXPECT_EQ(size, int32_t(sizeof(HostAddVertexRec)));
       auto* rec = static_cast<HostAddVertexRec*>(record);
-      EXPECT_EQ(rec->color, 0xFFFFFFFFu);
+      EXPECT_EQ(uint32_t(rec->color), 0xFFFFFFFFu);
       if (addVertexAnswer) return addVertexAnswer;
       AddedVertex v;
       memcpy(v.position, rec->position, sizeof v.position);
       memcpy(v.direction, rec->vectorA, sizeof v.direction);
       memcpy(v.positionB, rec->vectorB, sizeof v.positionB);
-      v.u = rec->uvw[0];
-      EXPECT_EQ(rec->uvw[1], 0.0);
-      EXPECT_EQ(rec->uvw[2], 0.0);
+      double uvw[3];
+      memcpy(uvw, rec->uvw, sizeof uvw);  // packed record: no references into it
+      v.u = uvw[0];
+      EXPECT_EQ(uvw[1], 0.0);
+      EXPECT_EQ(uvw[2], 0.0);
       v.index = 500 + int(vertices.size());  // host numbering, not the module's count
       rec->vertexIndex = v.index;
       vertices.push_back(v);
@@ -135,16 +137,16 @@ int32_t WireHost::Serve(uint32_t selector, int32_t size, void* record) {
     case Request::kAddFacet: {
       EXPECT_EQ(size, int32_t(sizeof(HostAddFacetRec)));
       auto* rec = static_cast<HostAddFacetRec*>(record);
-      EXPECT_EQ(rec->corners, 2);
-      EXPECT_EQ(rec->vert[2], 0);
-      EXPECT_EQ(rec->vert[3], 0);
+      EXPECT_EQ(int(rec->corners), 2);
+      EXPECT_EQ(int(rec->vert[2]), 0);
+      EXPECT_EQ(int(rec->vert[3]), 0);
       segments.emplace_back(rec->vert[0], rec->vert[1]);
       return 0;
     }
     case Request::kAddChannel: {
       EXPECT_EQ(size, int32_t(sizeof(HostAddChannelRec)));
       auto* rec = static_cast<HostAddChannelRec*>(record);
-      EXPECT_EQ(rec->valueType, FourCC("REAL"));
+      EXPECT_EQ(uint32_t(rec->valueType), FourCC("REAL"));
       channelNames.emplace_back(reinterpret_cast<const char*>(rec->name + 1), rec->name[0]);
       channelInitial.push_back(*static_cast<double*>(rec->valuePtr));
       channelSequence.push_back(rec->sequence);
@@ -165,7 +167,7 @@ int32_t WireHost::Serve(uint32_t selector, int32_t size, void* record) {
     case Request::kSetChannel: {
       EXPECT_EQ(size, int32_t(sizeof(HostSetChannelRec)));
       auto* rec = static_cast<HostSetChannelRec*>(record);
-      EXPECT_EQ(rec->valueType, FourCC("REAL"));
+      EXPECT_EQ(uint32_t(rec->valueType), FourCC("REAL"));
       channelSets.emplace_back(rec->channel, *static_cast<double*>(rec->valuePtr));
       return rec->channel ? 0 : 12;
     }
