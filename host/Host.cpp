@@ -262,6 +262,7 @@ int32_t CHost::SendRecord(uint32_t selector, void* record, int32_t size, int ins
   auto frame = std::make_unique<CCommandFrame>();
   frame->selector = selector;
   frame->instance = &target;
+  frame->header = header;
   frame->serial = mNextCommandSerial++;
   if (selector == Selector::kGenerate) {
     frame->groupCount = static_cast<PluginModelGenerateRec*>(record)->groupCount;
@@ -278,6 +279,15 @@ int32_t CHost::SendRecord(uint32_t selector, void* record, int32_t size, int ins
   state.sending.pop_back();
   FinishFrame(*mFrames.back());
   mFrames.pop_back();
+  // A nested command may have resized the instance's blocks; the records of
+  // the enclosing commands for the same instance describe the blocks as they are now.
+  for (auto& enclosing : mFrames) {
+    if (enclosing->instance != &target) continue;
+    enclosing->header->instanceData = target.instanceData;
+    enclosing->header->instanceDataSize = target.instanceDataSize;
+    enclosing->header->auxData = target.auxData;
+    enclosing->header->auxDataSize = target.auxDataSize;
+  }
   if (state.sending.empty()) {
     files.SetCommandInProgress(false);
     files.CheckIdle();

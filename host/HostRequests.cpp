@@ -42,16 +42,23 @@ int32_t RequestSize(uint32_t selector) {
   }
 }
 
-void Put(double (&out)[3], const CVec3& v) {
-  out[0] = v.x;
-  out[1] = v.y;
-  out[2] = v.z;
+// Record fields are packed to 4 bytes, so doubles in them may be misaligned:
+// they are only ever copied bytewise.
+void Put(void* out, const CVec3& v) {
+  double values[3] = {v.x, v.y, v.z};
+  std::memcpy(out, values, sizeof values);
 }
 
-CVec3 Take(const double (&in)[3]) { return CVec3{in[0], in[1], in[2]}; }
+CVec3 Take(const void* in) {
+  double values[3];
+  std::memcpy(values, in, sizeof values);
+  return CVec3{values[0], values[1], values[2]};
+}
 
-void Identity(double (&m)[16]) {
-  for (int i = 0; i < 16; ++i) m[i] = (i % 5 == 0) ? 1.0 : 0.0;
+void Identity(void* matrix) {
+  double values[16];
+  for (int i = 0; i < 16; ++i) values[i] = (i % 5 == 0) ? 1.0 : 0.0;
+  std::memcpy(matrix, values, sizeof values);
 }
 
 std::string Pointer(const void* p) {

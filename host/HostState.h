@@ -54,6 +54,7 @@ struct CHost::CInstance {
 struct CHost::CCommandFrame {
   uint32_t selector = 0;
   CInstance* instance = nullptr;
+  PluginRecHeader* header = nullptr;           // the record sent
   uint64_t serial = 0;                         // owner of the blocks it allocates
   int32_t groupCount = 0;                      // 'GENM' only
   std::set<void*> handedOut;                   // groupRefs of this command's 'GETG' replies
