@@ -12,12 +12,12 @@
 #include "wire/WireTag.h"
 
 HostAddRec::HostAddRec() {
+  // Also nulls the reserved fields (a packed record: no references into it).
   memset(static_cast<HostAddChannelRec*>(this), 0, sizeof(HostAddChannelRec));
   hostContext = CurrentHostContext();
   sequence = 0;
   const PascalString empty;
   memcpy(name, empty.Raw(), sizeof name);
-  for (void*& field : reserved) field = nullptr;
 }
 
 void* AddChannel(HostAddChannelRec& rec, unsigned int type, const char* name, void* value) {

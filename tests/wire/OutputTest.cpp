@@ -10,6 +10,7 @@
 #include "plugin/PluginTask.h"
 #include "plugin/SetupBlock.h"
 #include "tests/wire/WireHost.h"
+#include "ui/InfoDlg.h"
 #include "wire/UnsharedOutput.h"
 #include "wire/WireOutput.h"
 #include "wire/WireTag.h"
@@ -303,4 +304,28 @@ TEST_F(WireOutput, LoneEdgeIsSentUndisplacedAndJoinedChainsAsOnePolyline) {
   lines = host.Polylines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].points.size(), 5u);
+}
+
+TEST_F(WireOutput, MemoryFailureAnywhereReleasesEverything) {
+  host.groups = {Triangles(2), Quad()};
+  Tag(2, 1.0f, 0.5f, "1-9");
+  // Fail the n-th allocation of a generation, for every n until one succeeds.
+  size_t failures = 0;
+  for (size_t n = 1;; ++n) {
+    host.task.FailAllocation(n);
+    bool thrown = false;
+    try {
+      host.Generate();
+    } catch (const char* text) {
+      EXPECT_STREQ(text, "mem");
+      thrown = true;
+      ++failures;
+    }
+    EXPECT_EQ(InfoDlg::mInstance, nullptr) << n;
+    EXPECT_EQ(host.task.LiveBlocks(), 0u) << n;
+    host.task.FailAllocation(SIZE_MAX / 2);
+    if (!thrown) break;
+    ASSERT_LT(n, 1000u);
+  }
+  EXPECT_GT(failures, 5u);
 }
