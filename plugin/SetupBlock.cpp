@@ -86,11 +86,11 @@ void CSetupBlock::InitMatr() {
 
 void CSetupBlock::Init(PluginModelSetupRec* rec) {
   if (!rec) {
-    if (!initialized_) InitMatr();
-    initialized_ = true;
+    if (!initialized) InitMatr();
+    initialized = true;
     return;
   }
-  initialized_ = true;
+  initialized = true;
   memcpy(&setup, rec, sizeof setup);
   if (creatorCode == kCreatorUnknown) Creator();
   InvertMatrix4(inverse0, setup.matrices[0]);

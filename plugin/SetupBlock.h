@@ -11,8 +11,7 @@
 constexpr uint32_t kCreatorUnknown = FourCC("ABCD");  // not asked yet
 constexpr uint32_t kCreatorShared = FourCC("EIAR");   // duplicates share their settings
 
-class CSetupBlock {
- public:
+struct CSetupBlock {
   uint32_t creatorCode = kCreatorUnknown;
   PluginModelSetupRec setup;  // byte copy of the last 'SETM' record
   double inverse0[16];        // inverse of setup matrix 0
@@ -28,8 +27,7 @@ class CSetupBlock {
   // Every matrix of the block becomes identity; the rest of setup is kept.
   void InitMatr();
 
- private:
-  bool initialized_ = false;
+  bool initialized = false;  // whether the block has ever been set up
 };
 
 // The stored matrices are used as double arrays, so the packed record must sit
