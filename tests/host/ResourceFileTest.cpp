@@ -38,6 +38,15 @@ TEST_F(ResourceFileTest, OpenedAndClosedAroundInitialize) {
   EXPECT_EQ(files.LastExtension(), "rsc");
 }
 
+TEST_F(ResourceFileTest, OpenedAndClosedAroundInterface) {
+  ASSERT_EQ(host.Send(Selector::kInitialize), 0);
+  // No dialog functions in this host: the dialog cannot run, which is a cancel.
+  EXPECT_EQ(host.Send(Selector::kInterface), 4);
+  EXPECT_EQ(files.Opens(), 2u);
+  EXPECT_EQ(files.Closes(), 2u);
+  EXPECT_EQ(files.OpenResourceFiles(), 0u);
+}
+
 TEST_F(ResourceFileTest, OtherCommandsLeaveItAlone) {
   ASSERT_EQ(host.Send(Selector::kModelSetup), 0);
   std::string text;
