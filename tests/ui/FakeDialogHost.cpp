@@ -18,15 +18,15 @@ FakeDialogHost& H() { return FakeDialogHost::Get(); }
 EI_Dialog* FakeMakeDialog(EI_ResourceFile file, int id) {
   if (file != &gResourceFileToken) H().Violation("EI_MakeDialog without the open resource file");
   if (!H().makeDialogAnswers) return nullptr;
-  auto spec = H().resources.find(id);
-  if (spec == H().resources.end()) return nullptr;
+  auto layout = H().resources.find(id);
+  if (layout == H().resources.end()) return nullptr;
   auto dialog = std::make_unique<FakeDialog>();
   dialog->resourceId = id;
-  dialog->width = spec->second.width;
-  dialog->height = spec->second.height;
-  dialog->frameDx = spec->second.frameDx;
-  dialog->frameDy = spec->second.frameDy;
-  for (const FakeControlSpec& c : spec->second.controls) {
+  dialog->width = layout->second.width;
+  dialog->height = layout->second.height;
+  dialog->frameDx = layout->second.frameDx;
+  dialog->frameDy = layout->second.frameDy;
+  for (const FakeControlLayout& c : layout->second.controls) {
     auto control = std::make_unique<FakeControl>();
     control->id = c.id;
     control->type = c.type;

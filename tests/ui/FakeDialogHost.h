@@ -3,7 +3,7 @@
 //
 // The module's forwarders find these functions through the platform resolver
 // seam (installed once for the whole test binary, before any forwarder runs).
-// Dialogs are built from resource specs the test defines; EI_ExecuteDialog
+// Dialogs are built from resource layouts the test defines; EI_ExecuteDialog
 // runs the next script queued for the dialog's resource id:
 //   Type(id, text)  one character at a time; each complete proposed text goes
 //                   through the edit filter and a refused change is not applied
@@ -59,7 +59,7 @@ struct FakeControl {
   bool lastWriteImmediate = false;  // drawImmediate during the latest text or value write
 };
 
-struct FakeControlSpec {
+struct FakeControlLayout {
   int id;
   int type;
   std::string text;
@@ -69,10 +69,10 @@ struct FakeControlSpec {
   void* extra = nullptr;
 };
 
-struct FakeDialogSpec {
+struct FakeDialogLayout {
   int width = 300, height = 200;
   int frameDx = 0, frameDy = 0;
-  std::vector<FakeControlSpec> controls;
+  std::vector<FakeControlLayout> controls;
 };
 
 struct FakeDialog {
@@ -110,7 +110,7 @@ class FakeDialogHost {
   // Back to an empty host: no resources, scripts or dialogs; counters 0.
   void Reset();
 
-  std::map<int, FakeDialogSpec> resources;
+  std::map<int, FakeDialogLayout> resources;
   // Queued scripts per dialog resource id, taken one per EI_ExecuteDialog.
   std::map<int, std::deque<std::vector<FakeAction>>> scripts;
   void Script(int resourceId, std::vector<FakeAction> actions) {

@@ -139,11 +139,11 @@ class ParamWindowTest : public DialogTest {
   };
   void SetUp() override {
     DialogTest::SetUp();
-    FakeDialogSpec spec;
-    spec.controls = {{1, ControlType::kPushButton, "OK"}, {2, ControlType::kPushButton, "Cancel"},
+    FakeDialogLayout layout;
+    layout.controls = {{1, ControlType::kPushButton, "OK"}, {2, ControlType::kPushButton, "Cancel"},
                      {11, ControlType::kEditText, ""}, {12, ControlType::kEditText, ""},
                      {13, ControlType::kEditText, ""}, {14, kCheckBox, ""}, {15, kCheckBox, ""}};
-    host_.resources[kDialog] = spec;
+    host_.resources[kDialog] = layout;
   }
 };
 

@@ -28,14 +28,14 @@ class SettingsDialogTest : public DialogTest {
  protected:
   void SetUp() override {
     DialogTest::SetUp();
-    FakeDialogSpec settings;
+    FakeDialogLayout settings;
     settings.controls = {{1, ControlType::kPushButton, "OK"},       {2, ControlType::kPushButton, "Cancel"},
                          {3, ControlType::kPushButton, "Apply"},    {4, kStepper, ""},
                          {5, ControlType::kEditText, ""},           {6, ControlType::kEditText, ""},
                          {7, kCheckBox, ""},                        {8, ControlType::kEditText, ""},
                          {9, ControlType::kPushButton, "About"}};
     host_.resources[kSettings] = settings;
-    FakeDialogSpec alert;
+    FakeDialogLayout alert;
     alert.controls = {{1, ControlType::kPushButton, "OK"}, {3, kCheckBox, ""},
                       {4, ControlType::kPushButton, "Later"}, {5, ControlType::kStaticText, "Note"}};
     host_.resources[kAlert] = alert;
@@ -182,7 +182,7 @@ class AlertBoxTest : public DialogTest {
   static constexpr int kBox = 401;
   void SetUp() override {
     DialogTest::SetUp();
-    FakeDialogSpec box;
+    FakeDialogLayout box;
     box.controls = {{1, ControlType::kPushButton, "OK ^0"},      {5, ControlType::kStaticText, "a ^0 b ^0"},
                     {6, ControlType::kStaticText, "c ^0"},       {7, ControlType::kEditText, "^1!"},
                     {2, ControlType::kPushButton, "Cancel"}};

@@ -39,12 +39,12 @@ class PopupItem : public CEIU_CustomItem {
 
 class WindowTest : public DialogTest {
  protected:
-  void Define(std::vector<FakeControlSpec> controls, int w = 300, int h = 200) {
-    FakeDialogSpec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.controls = std::move(controls);
-    host_.resources[kDialog] = spec;
+  void Define(std::vector<FakeControlLayout> controls, int w = 300, int h = 200) {
+    FakeDialogLayout layout;
+    layout.width = w;
+    layout.height = h;
+    layout.controls = std::move(controls);
+    host_.resources[kDialog] = layout;
   }
   FakeControl& C(int id) { return *host_.lastMade->Find(id); }
 };
@@ -254,13 +254,13 @@ class DragSizeTest : public WindowTest {
   // Client 296 x 180 inside a frame of (4, 20); the grip is centred on (291, 175).
   void SetUp() override {
     WindowTest::SetUp();
-    FakeDialogSpec spec;
-    spec.width = 300;
-    spec.height = 200;
-    spec.frameDx = 4;
-    spec.frameDy = 20;
-    spec.controls = {{30, kStepper, "", 0, true, EI_Rect{286, 170, 296, 180}}};
-    host_.resources[kDialog] = spec;
+    FakeDialogLayout layout;
+    layout.width = 300;
+    layout.height = 200;
+    layout.frameDx = 4;
+    layout.frameDy = 20;
+    layout.controls = {{30, kStepper, "", 0, true, EI_Rect{286, 170, 296, 180}}};
+    host_.resources[kDialog] = layout;
   }
   void CheckSteps(const FakeDialog& d, int maxW, int maxH) {
     int w = 296, h = 180;
