@@ -58,9 +58,7 @@ class MeshHost {
 
   int cancelAtStat = 0;    // the n-th 'STAT' (1-based) answers 4
   int failVertexAt = 0;    // the n-th 'GETV' answers 9
-  int failFacetAt = 0;     // the n-th 'GETF' answers 9
   int vertexRequests = 0;
-  int facetRequests = 0;
   std::vector<StatReport> stats;
 
  private:

@@ -125,16 +125,6 @@ TEST(PackVertices, NaNAndSignedZeroKeepTheOrderConsistent) {
     EXPECT_EQ(newToOld[2], 3);
     for (size_t i = 0; i < group.vertices.count; ++i) EXPECT_EQ(group.vertices[i].flags, 0u);
   }
-  {
-    CVertex nan{0, {NAN, 0, 0}}, one{0, {1, 0, 0}}, two{0, {2, 0, 0}};
-    CVertex* pn = &nan;
-    CVertex* p1 = &one;
-    CVertex* p2 = &two;
-    EXPECT_EQ(CompVerPos(&pn, &p1), 1);
-    EXPECT_EQ(CompVerPos(&p1, &pn), -1);
-    EXPECT_EQ(CompVerPos(&pn, &pn), 0);
-    EXPECT_EQ(CompVerPos(&p1, &p2), -1);
-  }
   EXPECT_EQ(task.LiveBlocks(), 0u);
 }
 

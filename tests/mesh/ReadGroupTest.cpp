@@ -92,14 +92,6 @@ TEST(ReadGroup, FiltersAndSplitsFacets) {
   {
     CGroup group(&rec);
     ASSERT_TRUE(group.ReadVertices());
-    ASSERT_TRUE(group.ReadFacets(kSkipTriangles | kSkipQuads | kSplitQuads | kSplitAltDiagonal));
-    ASSERT_EQ(group.facets.count, 2u);  // the point and the line
-    EXPECT_EQ(group.facets[0].count, 1);
-    EXPECT_EQ(group.facets[1].count, 2);
-  }
-  {
-    CGroup group(&rec);
-    ASSERT_TRUE(group.ReadVertices());
     ASSERT_TRUE(group.ReadFacets(kSkipPoints | kSkipLines | kSkipTriangles | kSplitQuads | kSplitAltDiagonal));
     ASSERT_EQ(group.facets.count, 2u);
     EXPECT_EQ(Corners(group.facets[0]), (std::vector<int>{10, 11, 13}));
@@ -233,19 +225,6 @@ TEST(ReadGroup, ProgressStepsAndCancellation) {
     EXPECT_FALSE(group.ReadVertices());
     EXPECT_EQ(group.vertices.count, 2u);
     EXPECT_EQ(plug->result, 9);
-  }
-  EXPECT_EQ(task.LiveBlocks(), 0u);
-}
-
-TEST(ReadGroup, RefusedMemoryMidReadReleasesEverything) {
-  FakeTask task;
-  MeshHost host(task);
-  for (int i = 0; i < 40; ++i) host.AddVertex(i, 0, 0);
-  const HostModelGetGroupRec rec = host.GroupRecord(kHasUV | kHasColor);
-  task.FailAllocation(4);  // vertices, map slots, UV map record, then its points
-  {
-    CGroup group(&rec);
-    EXPECT_THROW(group.ReadVertices(), const char*);
   }
   EXPECT_EQ(task.LiveBlocks(), 0u);
 }
