@@ -222,6 +222,24 @@ TEST(GltfImport, KeepsIndexingAndPlacesTheMeshByItsNode) {
   EXPECT_EQ(meshes[0].vertices[2].position[1], 1);
 }
 
+TEST(ExampleImport, TheBundledExampleHasItsThreeGroups) {
+  std::string error;
+  const auto meshes = ImportMeshFile(std::filesystem::path(TRESSEL_EXAMPLES_DIR) / "example.obj", &error);
+  ASSERT_EQ(meshes.size(), 3u) << error;
+  EXPECT_EQ(meshes[0].name, "sheet");
+  EXPECT_EQ(meshes[0].vertices.size(), 12u);
+  EXPECT_EQ(meshes[0].facets.size(), 6u);
+  EXPECT_EQ(meshes[1].name, "box");
+  EXPECT_EQ(meshes[1].vertices.size(), 8u);
+  EXPECT_EQ(meshes[1].facets.size(), 5u);
+  EXPECT_EQ(Argb(meshes[1].facets[0].argb), (std::vector<uint8_t>{0xFF, 230, 179, 128}));
+  const CImportedMesh& pair = meshes[2];
+  EXPECT_EQ(pair.name, "pair");
+  ASSERT_EQ(pair.vertices.size(), 8u);
+  EXPECT_EQ(AllCorners(pair), (std::vector<std::vector<int32_t>>{{0, 1, 2, 3}, {4, 7, 6, 5}}));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(pair.vertices[1].position[i], pair.vertices[4].position[i]);
+}
+
 // Real-world files from Debian's assimp-testmodels, when it is installed.
 const std::filesystem::path kModels = "/usr/share/assimp/models";
 
