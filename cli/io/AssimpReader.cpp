@@ -2,8 +2,11 @@
 // scene's mesh order, without post-processing: no welding, no reordering, so
 // STL keeps three vertices per facet and PLY and glTF keep their indexing.
 // Each mesh is placed by the transform of the first node that uses it, as the
-// file's author saw it. Linear in the scene size.
+// file's author saw it. Values that are not finite make the file an error,
+// as in the dedicated readers. Linear in the scene size.
 #include <stdint.h>
+
+#include <cmath>
 
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
@@ -117,6 +120,16 @@ bool ReadWithAssimp(const std::filesystem::path& file, std::vector<CImportedMesh
         corners.push_back(static_cast<int32_t>(face.mIndices[i]));
       }
       AppendFacet(&mesh, corners.data(), corners.size(), facetColor);
+    }
+    for (unsigned v = 0; v < source->mNumVertices; ++v) {
+      const CImportedVertex& vertex = mesh.vertices[v];
+      bool finite = true;
+      for (int i = 0; i < 3; ++i)
+        finite = finite && std::isfinite(vertex.position[i]) && std::isfinite(vertex.normal[i]) && std::isfinite(vertex.uvw[i]);
+      if (!finite) {
+        *detail = label + " vertex " + std::to_string(v) + " has a value that is not a finite number";
+        return false;
+      }
     }
     meshes->push_back(std::move(mesh));
   }
