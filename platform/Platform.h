@@ -6,7 +6,9 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#define TRESSEL_ENTRY extern "C" __declspec(dllexport)
+// The module definition file (cmake/Tressel.def) exports the entry as "main";
+// a dllexport here would export "Main" beside it.
+#define TRESSEL_ENTRY extern "C"
 #else
 #define TRESSEL_ENTRY extern "C" __attribute__((visibility("default")))
 #endif
