@@ -113,6 +113,9 @@ TEST_F(WireOutput, PushAndScaleMoveTheRing) {
 }
 
 TEST_F(WireOutput, VerticesGoThroughSetupMatricesThreeFourAndFive) {
+  // Make the block usable first (as reading a group does), so the matrices
+  // set below are the stored setup and not replaced by identity.
+  theModelSetup.Init(nullptr);
   theModelSetup.setup.matrices[3][12] = 100.0;  // translation row
   theModelSetup.setup.matrices[4][0] = 2.0;
   theModelSetup.setup.matrices[5][13] = -7.0;
