@@ -38,6 +38,14 @@ LiveTagNode* FindNode(const void* p) {
 
 constexpr size_t kSlotSize = sizeof(void*);
 
+// Whether a call below the current one on the task stack acts on the same
+// instance.
+bool InstanceBusyInOuterCall() {
+  for (int32_t i = 0; i + 1 < stackCount; ++i)
+    if (plugStack[i].record && plugStack[i].record->hostContext == CurrentHostContext()) return true;
+  return false;
+}
+
 }  // namespace
 
 CWireTag* CWireTag::NewLive() {
@@ -93,7 +101,9 @@ CWireTag* CWireTag::Get1Wire() {
   // 'INIT' always rebuilds from the stream. A live tag this instance owns would
   // otherwise be lost for good (the host sends 'INIT' again, for instance after
   // reloading a scene over a live one); one owned by another instance stays.
-  if (initialize && live && live->owner == CurrentHostContext()) FreeLive(live);
+  // An enclosing call for this instance (a dialog running when the host sends
+  // 'INIT') may still hold the old tag; it is then left alive.
+  if (initialize && live && live->owner == CurrentHostContext() && !InstanceBusyInOuterCall()) FreeLive(live);
 
   CWireTag* tag = NewLive();
   tag->Init();

@@ -149,6 +149,25 @@ TEST(WireTag, InitRebuildsFromTheStreamWithoutLeakingTheOldTag) {
   EXPECT_EQ(CWireTag::LiveCount(), 0u);
 }
 
+TEST(WireTag, NestedInitKeepsTheTagAnOuterCallHolds) {
+  WireHost host(Selector::kInterface);
+  host.SetBlock(Block(nullptr, 8, kExampleStream));
+  CWireTag* held = CWireTag::Get1Wire();  // what a running dialog would hold
+  // The host sends 'INIT' for the same instance while the outer call runs.
+  plugStack[1] = plugStack[0];
+  plugStack[1].selector = Selector::kInitialize;
+  plug = &plugStack[1];
+  ++stackCount;
+  CWireTag* rebuilt = CWireTag::Get1Wire();
+  --stackCount;
+  plug = &plugStack[0];
+  EXPECT_NE(rebuilt, held);
+  EXPECT_EQ(CWireTag::FindLive(held), held) << "the outer call's tag must stay alive";
+  CWireTag::FreeLive(held);
+  CWireTag::FreeLive(rebuilt);
+  EXPECT_EQ(CWireTag::LiveCount(), 0u);
+}
+
 TEST(WireTag, RefusedResizeKeepsTheBlockAndReportsTheCode) {
   WireHost host;
   host.SetBlock(Block(nullptr, 8, kExampleStream));
