@@ -19,6 +19,7 @@ using Action = std::function<int(const CGlobalOptions&)>;
 // Each registers its subcommand on app; *action is set when it is chosen.
 void AddInfoCommand(CLI::App& app, Action* action);
 void AddDescribeCommand(CLI::App& app, Action* action);
+void AddWireCommand(CLI::App& app, Action* action);
 
 }  // namespace cli
 

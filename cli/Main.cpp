@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   cli::Action action;
   cli::AddInfoCommand(app, &action);
   cli::AddDescribeCommand(app, &action);
+  cli::AddWireCommand(app, &action);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& done) {  // --help

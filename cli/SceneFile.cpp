@@ -183,7 +183,9 @@ std::string StoredMeshPath(const std::filesystem::path& sceneFile, const std::fi
   std::filesystem::path folder = std::filesystem::absolute(sceneFile, failure).parent_path();
   if (failure) return absoluteMesh.lexically_normal().string();
   std::filesystem::path relative = absoluteMesh.lexically_normal().lexically_relative(folder.lexically_normal());
-  if (relative.empty()) return absoluteMesh.lexically_normal().string();
+  // A path that climbs out of the scene's folder would break when the folder
+  // moves; an absolute one at least keeps naming the same file.
+  if (relative.empty() || *relative.begin() == "..") return absoluteMesh.lexically_normal().string();
   return relative.string();
 }
 

@@ -45,7 +45,8 @@ bool SaveScene(const std::filesystem::path& file, const CScene& scene, std::stri
 // A stored mesh path as a path to open: relative ones against the scene's folder.
 std::filesystem::path ResolveMeshPath(const std::filesystem::path& sceneFile, const std::string& stored);
 // A mesh path (relative to the working directory or absolute) as the scene
-// stores it: relative to the scene's folder when that is possible.
+// stores it: relative to the scene's folder when the mesh lies inside it,
+// else absolute.
 std::string StoredMeshPath(const std::filesystem::path& sceneFile, const std::filesystem::path& mesh);
 
 }  // namespace cli

@@ -1,0 +1,399 @@
+// `tressel wire [MESH...]`: imports the meshes as the model's child groups,
+// hands the module its stored settings the way a host restores a scene, runs
+// 'INIT', then per frame 'SETM', ('ICHN' once), 'LCHN', 'GENM', then 'FINI',
+// and writes the wires each frame produced. Nothing is written unless every
+// frame succeeded; a scene file, when named, is saved last.
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "cli/Commands.h"
+#include "cli/Progress.h"
+#include "cli/SceneFile.h"
+#include "cli/Session.h"
+#include "cli/StoredSettings.h"
+#include "cli/WireGroups.h"
+#include "cli/io/FramePattern.h"
+#include "cli/io/MeshImport.h"
+#include "cli/io/Preview.h"
+#include "cli/io/WireWriters.h"
+#include "host/MacRoman.h"
+
+namespace cli {
+namespace {
+
+constexpr int kExitCancelled = 130;  // as a shell reports a run ended by Ctrl-C
+constexpr int32_t kCancelAnswer = 4;  // the module's "user canceled" code
+constexpr size_t kTagSlotBytes = sizeof(void*);
+constexpr const char* kExampleMesh = "example.obj";
+
+struct CWireArguments {
+  std::vector<std::string> meshes;
+  std::string output, mode, push, scale, select, scene, frames, preview;
+  bool outputGiven = false, modeGiven = false, pushGiven = false, scaleGiven = false, selectGiven = false;
+  bool sceneGiven = false, framesGiven = false, previewGiven = false;
+};
+
+// A usage mistake or a file problem: one line for stderr, exit status 2.
+struct CWireError {
+  std::string line;
+};
+
+[[noreturn]] void Refuse(const std::string& line) { throw CWireError{line}; }
+
+int32_t ParseMode(const std::string& text) {
+  if (text == "0" || text == "1" || text == "2") return text[0] - '0';
+  Refuse("--mode: '" + text + "' is not 0, 1 or 2");
+}
+
+float ParseFloat(const std::string& flag, const std::string& text) {
+  errno = 0;
+  char* end = nullptr;
+  float value = std::strtof(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || std::isspace(static_cast<unsigned char>(text[0])))
+    Refuse(flag + ": '" + text + "' is not a number");
+  if (!std::isfinite(value) || (errno == ERANGE && std::fabs(value) > 1))
+    Refuse(flag + ": '" + text + "' is not a finite single-precision number");
+  return value;
+}
+
+bool ParseInt(const std::string& text, int32_t* value) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  long long parsed = std::strtoll(text.c_str(), &end, 10);
+  if (errno || *end != '\0' || parsed < INT32_MIN || parsed > INT32_MAX || std::isspace(static_cast<unsigned char>(text[0])))
+    return false;
+  *value = int32_t(parsed);
+  return true;
+}
+
+// "A-B" with A <= B (either may be negative: "-5--1"), or a single frame "N".
+void ParseFrames(const std::string& text, int32_t* first, int32_t* last) {
+  size_t dash = text.find('-', 1);
+  bool parsed = dash == std::string::npos ? ParseInt(text, first) && ParseInt(text, last)
+                                          : ParseInt(text.substr(0, dash), first) && ParseInt(text.substr(dash + 1), last);
+  if (!parsed) Refuse("--frames: '" + text + "' is not a frame range A-B");
+  if (*first > *last) Refuse("--frames: '" + text + "' ends before it begins");
+}
+
+bool IsPreviewFile(const std::filesystem::path& file) {
+  std::string extension = file.extension().string();
+  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".png" || extension == ".svg";
+}
+
+// Where the bundled example lives: $TRESSEL_EXAMPLES, else examples/ of the
+// source tree beside build/<preset>/bin, else share/tressel/examples of an
+// installation. Empty when none holds the example mesh.
+std::filesystem::path ExamplesFolder() {
+  std::vector<std::filesystem::path> candidates;
+  const char* chosen = std::getenv("TRESSEL_EXAMPLES");
+  if (chosen && *chosen) candidates.push_back(chosen);
+  std::error_code failure;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failure);
+  if (!failure) {
+    candidates.push_back(self.parent_path() / ".." / ".." / ".." / "examples");
+    candidates.push_back(self.parent_path() / ".." / "share" / "tressel" / "examples");
+  }
+  for (const std::filesystem::path& folder : candidates)
+    if (std::filesystem::is_regular_file(folder / kExampleMesh, failure)) return folder.lexically_normal();
+  return {};
+}
+
+// Everything decided before the module runs.
+struct CWirePlan {
+  std::vector<std::filesystem::path> meshFiles;
+  std::vector<std::string> storedMeshes;  // as the scene will hold them
+  std::vector<cliio::CImportedMesh> meshes;
+  std::vector<uint8_t> stream;
+  CScene scene;
+  std::filesystem::path sceneFile;
+  std::filesystem::path output;
+  std::optional<cliio::CFramePattern> outputPattern, previewPattern;
+  std::filesystem::path preview;
+  int32_t firstFrame = 0, lastFrame = 0;
+  bool frames = false;
+};
+
+std::vector<uint8_t> SettingsFor(const CWireArguments& arguments, const CScene& scene, const std::string& sceneName) {
+  bool overrides = arguments.modeGiven || arguments.pushGiven || arguments.scaleGiven || arguments.selectGiven;
+  CStoredSettings settings;
+  if (scene.hasSettings) {
+    if (!overrides) return scene.settings;
+    std::string detail;
+    if (!DecodeSettings(scene.settings, &settings, &detail))
+      Refuse(sceneName + ": " + detail + "; the command line's settings cannot be applied to them");
+  }
+  if (arguments.modeGiven) settings.mode = ParseMode(arguments.mode);
+  if (arguments.pushGiven) settings.push = ParseFloat("--push", arguments.push);
+  if (arguments.scaleGiven) settings.scale = ParseFloat("--scale", arguments.scale);
+  if (arguments.selectGiven) {
+    if (arguments.select.size() > kMaxSelectionText)
+      Refuse("--select: the list has " + std::to_string(arguments.select.size()) + " characters, at most 254 are stored");
+    settings.useExclude = 1;
+    settings.text = arguments.select;
+  }
+  return EncodeSettings(settings);
+}
+
+CWirePlan Plan(const CWireArguments& arguments) {
+  CWirePlan plan;
+  // Flag values first, so a mistake is reported before any file is read.
+  if (arguments.modeGiven) ParseMode(arguments.mode);
+  if (arguments.pushGiven) ParseFloat("--push", arguments.push);
+  if (arguments.scaleGiven) ParseFloat("--scale", arguments.scale);
+  if (arguments.framesGiven) {
+    ParseFrames(arguments.frames, &plan.firstFrame, &plan.lastFrame);
+    plan.frames = true;
+  }
+  plan.output = arguments.outputGiven ? arguments.output : cliio::kDefaultWireOutput;
+  if (arguments.outputGiven && arguments.output.empty()) Refuse("-o: the output name is empty");
+  cliio::WireFormat format;
+  if (!cliio::WireFormatFor(plan.output, &format))
+    Refuse("-o: " + plan.output.string() + ": the extension is not .obj, .ply, .gltf or .glb");
+  std::string patternError;
+  if (plan.frames) {
+    if (!arguments.outputGiven) Refuse("--frames: needs -o with a %d or %04d pattern for the frame number");
+    cliio::CFramePattern pattern;
+    if (!cliio::CFramePattern::Parse(arguments.output, &pattern, &patternError)) Refuse("-o: " + patternError);
+    plan.outputPattern = pattern;
+  }
+  if (arguments.previewGiven) {
+    plan.preview = arguments.preview;
+    if (!IsPreviewFile(plan.preview)) Refuse("--preview: " + arguments.preview + ": the extension is not .png or .svg");
+    if (plan.frames) {
+      cliio::CFramePattern pattern;
+      if (!cliio::CFramePattern::Parse(arguments.preview, &pattern, &patternError)) Refuse("--preview: " + patternError);
+      plan.previewPattern = pattern;
+    }
+  }
+
+  if (arguments.sceneGiven) {
+    if (arguments.scene.empty()) Refuse("--scene: the file name is empty");
+    plan.sceneFile = arguments.scene;
+    std::error_code failure;
+    if (std::filesystem::exists(plan.sceneFile, failure)) {
+      std::string error;
+      if (!LoadScene(plan.sceneFile, &plan.scene, &error)) Refuse(error);
+    } else if (failure) {
+      Refuse(arguments.scene + ": " + failure.message());
+    }
+  }
+
+  if (!arguments.meshes.empty()) {
+    for (const std::string& mesh : arguments.meshes) plan.meshFiles.push_back(mesh);
+  } else if (!plan.scene.meshes.empty()) {
+    for (const std::string& stored : plan.scene.meshes) plan.meshFiles.push_back(ResolveMeshPath(plan.sceneFile, stored));
+    plan.storedMeshes = plan.scene.meshes;
+  } else {
+    std::filesystem::path folder = ExamplesFolder();
+    if (folder.empty()) Refuse("no MESH given and the bundled example was not found (set TRESSEL_EXAMPLES to its folder)");
+    plan.meshFiles.push_back(folder / kExampleMesh);
+  }
+  if (plan.storedMeshes.empty())
+    for (const std::filesystem::path& file : plan.meshFiles) plan.storedMeshes.push_back(StoredMeshPath(plan.sceneFile, file));
+
+  for (const std::filesystem::path& file : plan.meshFiles) {
+    std::string error;
+    std::vector<cliio::CImportedMesh> imported = cliio::ImportMeshFile(file, &error);
+    if (imported.empty()) Refuse(error.empty() ? file.string() + ": no mesh in the file" : error);
+    for (cliio::CImportedMesh& mesh : imported) plan.meshes.push_back(std::move(mesh));
+  }
+  plan.stream = SettingsFor(arguments, plan.scene, arguments.scene);
+  return plan;
+}
+
+// Turns 'STAT' reports into the bar and Ctrl-C into a cancel answer. Two test
+// aids let the whole way from signal to answer run without a terminal:
+// $TRESSEL_INTERRUPT_AT_STATUS=n raises SIGINT at the n-th report, and
+// $TRESSEL_REQUEST_DELAY_US=t waits t microseconds in every 'GETV' and 'GETF',
+// so that even a small mesh takes long enough for the module to report.
+class CStatusWatch {
+ public:
+  CStatusWatch(host::CHost& host, CProgressBar& bar) : mHost(host), mBar(bar) {
+    const char* nth = std::getenv("TRESSEL_INTERRUPT_AT_STATUS");
+    if (nth && *nth) mInterruptAt = std::atol(nth);
+    const char* delay = std::getenv("TRESSEL_REQUEST_DELAY_US");
+    if (delay && *delay) mDelayMicroseconds = std::atol(delay);
+  }
+  void OnRequest(uint32_t selector, void* record) {
+    if (mDelayMicroseconds > 0 && (selector == Request::kGetVertex || selector == Request::kGetFacet))
+      ::usleep(useconds_t(mDelayMicroseconds));
+    if (selector != Request::kStatus) return;
+    const auto& status = *static_cast<const HostStatusRec*>(record);
+    ++mReports;
+    if (mReports == mInterruptAt) ::raise(SIGINT);
+    if (CInterruptGuard::Interrupted()) {
+      // The rule fires on the report being served now.
+      mHost.Faults().CancelStatus(1, kCancelAnswer);
+      mCancelAnswered = true;
+      return;
+    }
+    mBar.Show(host::MacRomanToUtf8(host::PascalBytes(status.title)), status.fraction);
+  }
+  bool CancelAnswered() const { return mCancelAnswered; }
+
+ private:
+  host::CHost& mHost;
+  CProgressBar& mBar;
+  long mReports = 0;
+  long mInterruptAt = 0;
+  long mDelayMicroseconds = 0;
+  bool mCancelAnswered = false;
+};
+
+struct CGroupSummary {
+  size_t vertices = 0, facets = 0;
+  int dropped = 0;
+  size_t wires = 0, segments = 0;
+};
+
+struct CFrameResult {
+  int32_t frame = 0;
+  std::vector<cliio::CWireGroup> groups;
+};
+
+int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
+  CWirePlan plan;
+  try {
+    plan = Plan(arguments);
+  } catch (const CWireError& error) {
+    std::cerr << "tressel: wire: " << error.line << "\n";
+    return kExitUsage;
+  }
+
+  CSession session;
+  if (!session.Open(ModulePath(options.modulePath))) return kExitUsage;
+  host::CHost& host = session.Host();
+  for (const cliio::CImportedMesh& mesh : plan.meshes) host.AddGroup(ChildGroupFor(mesh));
+  std::vector<uint8_t> block(kTagSlotBytes, 0);
+  block.insert(block.end(), plan.stream.begin(), plan.stream.end());
+  host.SetInstanceData(0, block);
+  host.Setup() = plan.scene.setup;
+
+  CInterruptGuard interrupts;
+  CProgressBar bar(CProgressBar::StderrIsTerminal());
+  CStatusWatch watch(host, bar);
+  host.onRequest = [&watch](uint32_t selector, void* record) { watch.OnRequest(selector, record); };
+
+  std::vector<CFrameResult> results;
+  uint32_t failedSelector = 0;
+  int32_t failedResult = 0;
+  auto send = [&](uint32_t selector) {
+    int32_t result = host.Send(selector);
+    if (result != 0 && !failedSelector) {
+      failedSelector = selector;
+      failedResult = result;
+    }
+    return result == 0;
+  };
+  bool initialized = send(Selector::kInitialize);
+  bool running = initialized;
+  for (int64_t frame = plan.firstFrame; running && frame <= plan.lastFrame; ++frame) {
+    host.Setup().setupTime = plan.frames ? int32_t(frame) : plan.scene.setup.setupTime;
+    running = send(Selector::kModelSetup);
+    if (running && frame == plan.firstFrame) {
+      running = send(Selector::kInitChannel);
+      for (const auto& [name, keys] : plan.scene.channels)
+        if (host::CChannel* channel = host.FindChannel(0, name)) channel->keys = keys;
+    }
+    running = running && send(Selector::kLoadChannel) && send(Selector::kGenerate);
+    running = running && !CInterruptGuard::Interrupted();
+    if (!running) break;
+    CFrameResult result;
+    result.frame = int32_t(frame);
+    for (int p = 0; p < host.GroupCount(); ++p) result.groups.push_back(WiresOf(plan.meshes[size_t(p)].name, host.Received(p)));
+    results.push_back(std::move(result));
+  }
+  bool cancelled = watch.CancelAnswered() || CInterruptGuard::Interrupted();
+  host.onRequest = nullptr;
+  bar.Clear();
+  if (initialized) send(Selector::kFinish);
+
+  if (!host.Clean()) return session.Finish(failedSelector, 0);
+  if (cancelled) {
+    std::cerr << "tressel: wire: cancelled; nothing was written\n";
+    return kExitCancelled;
+  }
+  if (failedSelector) return session.Finish(failedSelector, failedResult);
+
+  std::string error;
+  for (const CFrameResult& result : results) {
+    std::filesystem::path output = plan.outputPattern ? std::filesystem::path(plan.outputPattern->NameFor(result.frame)) : plan.output;
+    if (!cliio::WriteWireFile(output, result.groups, &error)) {
+      std::cerr << "tressel: wire: " << error << "\n";
+      return kExitUsage;
+    }
+    if (!plan.preview.empty()) {
+      std::filesystem::path preview = plan.previewPattern ? std::filesystem::path(plan.previewPattern->NameFor(result.frame)) : plan.preview;
+      if (!cliio::WritePreview(preview, result.groups, plan.meshes, &error)) {
+        std::cerr << "tressel: wire: " << error << "\n";
+        return kExitUsage;
+      }
+    }
+  }
+  if (!plan.sceneFile.empty()) {
+    CScene saved = plan.scene;
+    saved.meshes = plan.storedMeshes;
+    std::vector<uint8_t> stored = host.InstanceData(0);
+    saved.hasSettings = stored.size() >= kTagSlotBytes;
+    saved.settings.assign(stored.begin() + std::ptrdiff_t(std::min(stored.size(), kTagSlotBytes)), stored.end());
+    for (const auto& channel : host.Channels())
+      if (channel->instance == 0 && !channel->keys.empty()) saved.channels[channel->name] = channel->keys;
+    if (!SaveScene(plan.sceneFile, saved, &error)) {
+      std::cerr << "tressel: wire: " << error << "\n";
+      return kExitUsage;
+    }
+  }
+
+  for (const CFrameResult& result : results) {
+    for (size_t p = 0; p < result.groups.size(); ++p) {
+      const cliio::CWireGroup& wires = result.groups[p];
+      const cliio::CImportedMesh& mesh = plan.meshes[p];
+      if (plan.frames) std::cout << "frame " << result.frame << ": ";
+      std::cout << wires.name << ": vertices " << mesh.vertices.size() << ", facets " << mesh.facets.size()
+                << ", dropped " << DroppedFacets(mesh) << ", wires " << cliio::JoinPolylines(wires.segments).size()
+                << ", segments " << wires.segments.size() << "\n";
+    }
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+void AddWireCommand(CLI::App& app, Action* action) {
+  CLI::App* command = app.add_subcommand("wire", "Generate wires from meshes and write them to a file");
+  auto arguments = std::make_shared<CWireArguments>();
+  command->add_option("MESH", arguments->meshes, "mesh files, each mesh in them one child group (default: the bundled example)");
+  command->add_option("-o,--output", arguments->output, "output file: .obj .ply .gltf .glb (default wires.obj)");
+  command->add_option("--mode", arguments->mode, "0: a ring per facet, 1: border chains, 2: border chains after merging coincident vertices");
+  command->add_option("--push", arguments->push, "distance along the facet normals");
+  command->add_option("--scale", arguments->scale, "factor about each wire's centre");
+  command->add_option("--select", arguments->select, "wire only the facets or chains this list names (e.g. \"1-3, *4\")");
+  command->add_option("--scene", arguments->scene, "scene file to read when it exists and to save after the run");
+  command->add_option("--frames", arguments->frames, "frame range A-B: one output per frame, -o needs a %d pattern");
+  command->add_option("--preview", arguments->preview, "also draw the wires to a .png or .svg");
+  command->callback([command, action, arguments] {
+    arguments->outputGiven = command->count("--output") > 0;
+    arguments->modeGiven = command->count("--mode") > 0;
+    arguments->pushGiven = command->count("--push") > 0;
+    arguments->scaleGiven = command->count("--scale") > 0;
+    arguments->selectGiven = command->count("--select") > 0;
+    arguments->sceneGiven = command->count("--scene") > 0;
+    arguments->framesGiven = command->count("--frames") > 0;
+    arguments->previewGiven = command->count("--preview") > 0;
+    *action = [arguments](const CGlobalOptions& options) { return RunWire(*arguments, options); };
+  });
+}
+
+}  // namespace cli

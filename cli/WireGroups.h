@@ -1,0 +1,36 @@
+// Between the command's files and the host's scene: an imported mesh becomes
+// a child group the host describes, and what a group received becomes wires.
+#ifndef TRESSEL_CLI_WIREGROUPS_H
+#define TRESSEL_CLI_WIREGROUPS_H
+
+#include <string>
+
+#include "cli/io/MeshData.h"
+#include "cli/io/WireData.h"
+#include "host/Scene.h"
+
+namespace cli {
+
+// The group as the host reports it: every vertex with its colour, normal
+// (vectorA), position, a zero vectorB and uvw; every facet with its colour and
+// 1-based corners. The flags claim colour always (the importer gives every
+// vertex one, white by default), vectorA when any vertex has a non-zero
+// normal, UV when any has a non-zero uvw, and never vectorB (no format the
+// importer reads carries it).
+host::CChildGroup ChildGroupFor(const cliio::CImportedMesh& mesh);
+
+// How many facets the module will not wire: points and lines (it skips them
+// while reading) and facets that collapse to a line or a point once corners
+// repeating the next one's position are removed (to within 0.00001 on each
+// axis, in single precision, as the module compares them). Positions are taken
+// as the file gives them, which is what the module sees under identity setup
+// matrices.
+int DroppedFacets(const cliio::CImportedMesh& mesh);
+
+// The wires a group holds: its received vertices (position, u = uvw.x,
+// vectorA) and its segments, or none when the latest 'GENM' gave it no 'DELG'.
+cliio::CWireGroup WiresOf(const std::string& name, const host::CReceivedGeometry& received);
+
+}  // namespace cli
+
+#endif  // TRESSEL_CLI_WIREGROUPS_H
