@@ -3,6 +3,8 @@
 // and closed. Opening costs one read of the file; the rest is O(log live).
 #include "host/FileService.h"
 
+#include "host/DialogResource.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -75,6 +77,12 @@ void* CFileService::OpenResourceFile(void* fileRef) {
     mLastOpenFailure = "resource file " + path.string() + " is not a tressel-resources JSON document";
     return nullptr;
   }
+  std::string layoutError;
+  if (!ParseDialogResources(content, nullptr, &layoutError)) {
+    ++mFailedOpens;
+    mLastOpenFailure = "resource file " + path.string() + ": " + layoutError;
+    return nullptr;
+  }
   auto file = std::make_unique<ResourceFile>(ResourceFile{path, std::move(content)});
   void* handle = file.get();
   mFiles[handle] = std::move(file);
@@ -125,6 +133,7 @@ void CFileService::CheckIdle() {
   mDirectories.clear();
   mFileRefs.clear();
   mFiles.clear();
+  for (CCompanion& companion : mCompanions) companion.checkIdle();
 }
 
 void CFileService::Reset() {
@@ -138,6 +147,7 @@ void CFileService::Reset() {
   mLastType = 0;
   mViolations.clear();
   mInCommand = false;
+  for (CCompanion& companion : mCompanions) companion.reset();
 }
 
 }  // namespace host

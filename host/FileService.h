@@ -10,6 +10,7 @@
 #include <stdint.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <map>
 #include <string>
@@ -31,6 +32,15 @@ class CFileService {
 
   // While no command is in progress every call is a violation.
   void SetCommandInProgress(bool inProgress) { mInCommand = inProgress; }
+  bool CommandInProgress() const { return mInCommand; }
+  // A breach seen by another part of the host's exported functions (the
+  // dialog functions); it reaches the host with this service's own.
+  void Report(const char* name, std::string detail) { Violate(name, std::move(detail)); }
+  // Runs `checkIdle` at the end of CheckIdle and `reset` at the end of Reset,
+  // for services that keep handles of their own.
+  void AddCompanion(std::function<void()> checkIdle, std::function<void()> reset) {
+    mCompanions.push_back(CCompanion{std::move(checkIdle), std::move(reset)});
+  }
 
   // The six functions, as exported (null or nothing on failure).
   void* GetHomeDirectory();
@@ -74,6 +84,9 @@ class CFileService {
     std::filesystem::path path;
     nlohmann::json content;
   };
+  struct CCompanion {
+    std::function<void()> checkIdle, reset;
+  };
   void Violate(const char* name, std::string detail);
   bool Allowed(const char* function);
 
@@ -86,6 +99,7 @@ class CFileService {
   std::string mLastOpenFailure, mLastName, mLastExtension;
   uint32_t mLastType = 0;
   std::vector<CViolation> mViolations;
+  std::vector<CCompanion> mCompanions;
 };
 
 }  // namespace host
