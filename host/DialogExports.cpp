@@ -6,7 +6,7 @@
 #include "host/DialogService.h"
 #include "ui/EIFunctions.h"
 
-#define TRESSEL_HOST_EXPORT extern "C" __attribute__((visibility("default")))
+#include "host/Export.h"
 
 using host::CDialogService;
 

@@ -4,7 +4,7 @@
 #include "host/FileService.h"
 #include "ui/EIFunctions.h"
 
-#define TRESSEL_HOST_EXPORT extern "C" __attribute__((visibility("default")))
+#include "host/Export.h"
 
 using host::CFileService;
 

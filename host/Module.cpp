@@ -1,19 +1,7 @@
-// Loading and unloading the module with the dynamic linker. The module is
-// loaded RTLD_LOCAL so that its own symbols never satisfy lookups of the
-// host's exported functions, and RTLD_NOW so that a missing symbol fails the
-// load instead of a later call.
+// Loading and unloading the module; the system's part is in ModuleLoader.
 #include "host/Module.h"
 
-#include <dlfcn.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#define TRESSEL_LSAN_DISABLE() __lsan_disable()
-#define TRESSEL_LSAN_ENABLE() __lsan_enable()
-#else
-#define TRESSEL_LSAN_DISABLE()
-#define TRESSEL_LSAN_ENABLE()
-#endif
+#include "host/ModuleLoader.h"
 
 namespace host {
 
@@ -26,23 +14,16 @@ bool CModule::Load(const std::filesystem::path& path, std::string* error) {
     if (error) *error = "cannot load module " + path.string() + ": no such file";
     return false;
   }
-  // The module carries its own C++ runtime, whose static initialisers allocate
-  // an emergency exception pool that is never freed, so every unload strands
-  // it. Only allocations made while loading are exempt from leak detection;
-  // everything the module allocates in its calls is still checked.
-  TRESSEL_LSAN_DISABLE();
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  TRESSEL_LSAN_ENABLE();
+  std::string why;
+  void* handle = OpenModuleLibrary(path, &why);
   if (!handle) {
-    const char* why = dlerror();
-    if (error) *error = "cannot load module " + path.string() + ": " + (why ? why : "unknown reason");
+    if (error) *error = "cannot load module " + path.string() + ": " + why;
     return false;
   }
-  dlerror();
-  void* entry = dlsym(handle, "Main");
+  void* entry = FindModuleEntry(handle);
   if (!entry) {
-    dlclose(handle);
-    if (error) *error = "cannot load module " + path.string() + ": it has no entry point Main";
+    CloseModuleLibrary(handle);
+    if (error) *error = "cannot load module " + path.string() + ": it has no entry point " + ModuleEntryName();
     return false;
   }
   mHandle = handle;
@@ -52,7 +33,7 @@ bool CModule::Load(const std::filesystem::path& path, std::string* error) {
 }
 
 void CModule::Unload() {
-  if (mHandle) dlclose(mHandle);
+  if (mHandle) CloseModuleLibrary(mHandle);
   mHandle = nullptr;
   mEntry = nullptr;
   mPath.clear();
