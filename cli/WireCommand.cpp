@@ -93,8 +93,9 @@ bool IsPreviewFile(const std::filesystem::path& file) {
 }
 
 // Where the bundled example lives: $TRESSEL_EXAMPLES, else examples/ of the
-// source tree beside build/<preset>/bin, else share/tressel/examples of an
-// installation. Empty when none holds the example mesh.
+// source tree beside build/<preset>/bin, else examples/ beside the command (the
+// unpacked package), else share/tressel/examples of a prefix installation.
+// Empty when none holds the example mesh.
 std::filesystem::path ExamplesFolder() {
   std::vector<std::filesystem::path> candidates;
   const char* chosen = std::getenv("TRESSEL_EXAMPLES");
@@ -103,6 +104,7 @@ std::filesystem::path ExamplesFolder() {
   std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failure);
   if (!failure) {
     candidates.push_back(self.parent_path() / ".." / ".." / ".." / "examples");
+    candidates.push_back(self.parent_path() / "examples");
     candidates.push_back(self.parent_path() / ".." / "share" / "tressel" / "examples");
   }
   for (const std::filesystem::path& folder : candidates)
