@@ -20,6 +20,7 @@ using Action = std::function<int(const CGlobalOptions&)>;
 void AddInfoCommand(CLI::App& app, Action* action);
 void AddDescribeCommand(CLI::App& app, Action* action);
 void AddWireCommand(CLI::App& app, Action* action);
+void AddSettingsCommand(CLI::App& app, Action* action);
 
 }  // namespace cli
 

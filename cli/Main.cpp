@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   cli::AddInfoCommand(app, &action);
   cli::AddDescribeCommand(app, &action);
   cli::AddWireCommand(app, &action);
+  cli::AddSettingsCommand(app, &action);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& done) {  // --help
