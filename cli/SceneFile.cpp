@@ -108,6 +108,11 @@ std::string Number(double value) { return json(value).dump(); }
 }  // namespace
 
 bool LoadScene(const std::filesystem::path& file, CScene* scene, std::string* error) {
+  std::error_code failure;
+  if (std::filesystem::is_directory(file, failure)) {
+    *error = file.string() + ": is a folder, not a scene file";
+    return false;
+  }
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     *error = file.string() + ": cannot open the scene file";

@@ -112,6 +112,16 @@ std::filesystem::path ExamplesFolder() {
   return {};
 }
 
+// A file to be written later must have a folder to go to: checked before the
+// module runs, so a long run is not wasted on a typo.
+void RequireFolderOf(const std::filesystem::path& file, const std::string& flag) {
+  std::filesystem::path folder = file.parent_path();
+  if (folder.empty()) return;
+  std::error_code failure;
+  if (!std::filesystem::is_directory(folder, failure))
+    Refuse(flag + ": " + file.string() + ": the folder " + folder.string() + " does not exist");
+}
+
 // Everything decided before the module runs.
 struct CWirePlan {
   std::vector<std::filesystem::path> meshFiles;
@@ -170,8 +180,10 @@ CWirePlan Plan(const CWireArguments& arguments) {
     if (!cliio::CFramePattern::Parse(arguments.output, &pattern, &patternError)) Refuse("-o: " + patternError);
     plan.outputPattern = pattern;
   }
+  RequireFolderOf(plan.output, "-o");
   if (arguments.previewGiven) {
     plan.preview = arguments.preview;
+    RequireFolderOf(plan.preview, "--preview");
     if (!IsPreviewFile(plan.preview)) Refuse("--preview: " + arguments.preview + ": the extension is not .png or .svg");
     if (plan.frames) {
       cliio::CFramePattern pattern;
@@ -189,6 +201,8 @@ CWirePlan Plan(const CWireArguments& arguments) {
       if (!LoadScene(plan.sceneFile, &plan.scene, &error)) Refuse(error);
     } else if (failure) {
       Refuse(arguments.scene + ": " + failure.message());
+    } else {
+      RequireFolderOf(plan.sceneFile, "--scene");
     }
   }
 
