@@ -1,6 +1,6 @@
 # Sourced by scripts/run and scripts/test: installs the Debian packages the
 # build needs when any is missing.
-TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libassimp-dev libcairo2-dev libncurses-dev"
+TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libassimp-dev libcairo2-dev libncurses-dev tmux"
 
 tressel_install_deps() {
   local missing=""
