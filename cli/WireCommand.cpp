@@ -268,16 +268,37 @@ class CStatusWatch {
   bool mCancelAnswered = false;
 };
 
-struct CGroupSummary {
-  size_t vertices = 0, facets = 0;
-  int dropped = 0;
-  size_t wires = 0, segments = 0;
-};
-
 struct CFrameResult {
   int32_t frame = 0;
   std::vector<cliio::CWireGroup> groups;
 };
+
+// The scene as the run leaves it: the meshes used, the stream the module left
+// after the tag slot, the setup as read, the keys read plus those the host's
+// channels of this instance hold now.
+bool SaveRunScene(const CWirePlan& plan, const host::CHost& host, std::string* error) {
+  CScene saved = plan.scene;
+  saved.meshes = plan.storedMeshes;
+  std::vector<uint8_t> stored = host.InstanceData(0);
+  saved.hasSettings = stored.size() >= kTagSlotBytes;
+  saved.settings.assign(stored.begin() + std::ptrdiff_t(std::min(stored.size(), kTagSlotBytes)), stored.end());
+  for (const auto& channel : host.Channels())
+    if (channel->instance == 0 && !channel->keys.empty()) saved.channels[channel->name] = channel->keys;
+  return SaveScene(plan.sceneFile, saved, error);
+}
+
+void PrintSummary(const CWirePlan& plan, const std::vector<CFrameResult>& results) {
+  for (const CFrameResult& result : results) {
+    for (size_t p = 0; p < result.groups.size(); ++p) {
+      const cliio::CWireGroup& wires = result.groups[p];
+      const cliio::CImportedMesh& mesh = plan.meshes[p];
+      if (plan.frames) std::cout << "frame " << result.frame << ": ";
+      std::cout << wires.name << ": vertices " << mesh.vertices.size() << ", facets " << mesh.facets.size()
+                << ", dropped " << DroppedFacets(mesh) << ", wires " << cliio::JoinPolylines(wires.segments).size()
+                << ", segments " << wires.segments.size() << "\n";
+    }
+  }
+}
 
 int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
   CWirePlan plan;
@@ -358,30 +379,11 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
       }
     }
   }
-  if (!plan.sceneFile.empty()) {
-    CScene saved = plan.scene;
-    saved.meshes = plan.storedMeshes;
-    std::vector<uint8_t> stored = host.InstanceData(0);
-    saved.hasSettings = stored.size() >= kTagSlotBytes;
-    saved.settings.assign(stored.begin() + std::ptrdiff_t(std::min(stored.size(), kTagSlotBytes)), stored.end());
-    for (const auto& channel : host.Channels())
-      if (channel->instance == 0 && !channel->keys.empty()) saved.channels[channel->name] = channel->keys;
-    if (!SaveScene(plan.sceneFile, saved, &error)) {
-      std::cerr << "tressel: wire: " << error << "\n";
-      return kExitUsage;
-    }
+  if (!plan.sceneFile.empty() && !SaveRunScene(plan, host, &error)) {
+    std::cerr << "tressel: wire: " << error << "\n";
+    return kExitUsage;
   }
-
-  for (const CFrameResult& result : results) {
-    for (size_t p = 0; p < result.groups.size(); ++p) {
-      const cliio::CWireGroup& wires = result.groups[p];
-      const cliio::CImportedMesh& mesh = plan.meshes[p];
-      if (plan.frames) std::cout << "frame " << result.frame << ": ";
-      std::cout << wires.name << ": vertices " << mesh.vertices.size() << ", facets " << mesh.facets.size()
-                << ", dropped " << DroppedFacets(mesh) << ", wires " << cliio::JoinPolylines(wires.segments).size()
-                << ", segments " << wires.segments.size() << "\n";
-    }
-  }
+  PrintSummary(plan, results);
   return kExitOk;
 }
 
