@@ -13,7 +13,8 @@ namespace {
 void CopyInto(uint8_t (&field)[256], const PascalString& text) { memcpy(field, text.Raw(), sizeof field); }
 }  // namespace
 
-InfoDlg::InfoDlg() : previous_(mInstance), nextReport_(0), total_(0) {
+// The first report is due at once (until SetIndicator schedules one).
+InfoDlg::InfoDlg() : previous_(mInstance), nextReport_(platform::TickCount()), total_(0) {
   memset(&record_, 0, sizeof record_);
   record_.hostContext = CurrentHostContext();
   record_.fraction = 0.0f;
@@ -54,7 +55,9 @@ bool InfoDlg::Update(int units) {
   if (!self) return true;
   self->total_ += units;
   const uint32_t now = platform::TickCount();
-  if (now < self->nextReport_ && units != 0) return true;
+  // Tick counts wrap at 2^32: compare by signed distance, so a report time set
+  // just before the wrap does not hold reports back for the next wrap.
+  if (int32_t(now - self->nextReport_) < 0 && units != 0) return true;
   self->nextReport_ = now + kReportInterval;
   self->record_.fraction = float(self->record_.reported) / float(self->record_.maximum);
   if (!Run_Host(Request::kStatus, sizeof self->record_, &self->record_)) return false;

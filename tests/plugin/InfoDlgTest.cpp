@@ -101,6 +101,19 @@ TEST_F(InfoDlgTest, AnEmptyTextIsInheritedFromTheNearestEnclosingIndicator) {
   EXPECT_EQ(Text(outer.Record().text), "group 1");
 }
 
+TEST_F(InfoDlgTest, ReportsGoOnAcrossTheTickWrap) {
+  // Scheduled just before the wrap, due 8 ticks before it.
+  gNow = 0xFFFFFFD0u;
+  InfoDlg dlg;
+  InfoDlg::SetIndicator(PascalString("Wrap"), 100, PascalString());
+  gNow = 0xFFFFFFF0u;
+  EXPECT_TRUE(InfoDlg::Update(1));
+  EXPECT_EQ(reports_.count, 0);
+  gNow = 0x5;  // the clock has wrapped: the report is overdue
+  EXPECT_TRUE(InfoDlg::Update(1));
+  EXPECT_EQ(reports_.count, 1);
+}
+
 TEST_F(InfoDlgTest, SetIndicatorWithoutAnIndicatorDoesNothing) {
   InfoDlg::SetIndicator(PascalString("Nothing"), 3, PascalString());
   EXPECT_EQ(InfoDlg::mInstance, nullptr);

@@ -63,9 +63,10 @@ class SettingsDialogTest : public DialogTest {
   }
 
   int32_t RunInterface() { return plug->Interface(); }
-  int32_t StoredMode() const { return int32_t(BigEndian32(block_.data() + 16)); }
+  // Stream offsets after this build's pointer-sized tag slot.
+  int32_t StoredMode() const { return int32_t(BigEndian32(block_.data() + sizeof(void*) + 8)); }
   float StoredPush() const {
-    const uint32_t bits = BigEndian32(block_.data() + 20);
+    const uint32_t bits = BigEndian32(block_.data() + sizeof(void*) + 12);
     float f;
     memcpy(&f, &bits, 4);
     return f;

@@ -65,7 +65,7 @@ TEST(Channels, BeforeAnyInitChannel) {
   WireHost host;
   EXPECT_EQ(host.Command(Selector::kLoadChannel), 0);
   EXPECT_EQ(host.task.Count(Request::kGetChannel), 0u);
-  EXPECT_EQ(host.Block().size(), 36u);
+  EXPECT_EQ(host.Block().size(), sizeof(void*) + 28);
   CWireTag* tag = CWireTag::FindLive(host.Slot());
   ASSERT_NE(tag, nullptr);
   const size_t allocations = host.task.Count(Request::kAllocate);

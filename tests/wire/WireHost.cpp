@@ -38,8 +38,8 @@ void* WireHost::Slot() const {
 }
 
 std::vector<uint8_t> WireHost::Stream() const {
-  if (block_.size() < 8) return {};
-  return std::vector<uint8_t>(block_.begin() + 8, block_.end());
+  if (block_.size() < sizeof(void*)) return {};
+  return std::vector<uint8_t>(block_.begin() + sizeof(void*), block_.end());
 }
 
 int32_t WireHost::Command(uint32_t selector) {

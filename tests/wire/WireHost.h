@@ -44,8 +44,8 @@ class WireHost {
   // The instance data block; absent until SetBlock or an 'ALOC'.
   void SetBlock(const std::vector<uint8_t>& bytes);
   const std::vector<uint8_t>& Block() const { return block_; }
-  void* Slot() const;                    // the pointer in the first 8 bytes
-  std::vector<uint8_t> Stream() const;   // the bytes after the 8-byte slot
+  void* Slot() const;                    // the pointer in the first slot (pointer-sized)
+  std::vector<uint8_t> Stream() const;   // the bytes after the slot
 
   // Runs a command's handler on the task, as Main would dispatch it.
   int32_t Command(uint32_t selector);
