@@ -313,8 +313,8 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
   if (!session.Open(ModulePath(options.modulePath))) return kExitUsage;
   host::CHost& host = session.Host();
   for (const cliio::CImportedMesh& mesh : plan.meshes) host.AddGroup(ChildGroupFor(mesh));
-  std::vector<uint8_t> block(kTagSlotBytes, 0);
-  block.insert(block.end(), plan.stream.begin(), plan.stream.end());
+  std::vector<uint8_t> block(kTagSlotBytes + plan.stream.size(), 0);
+  std::copy(plan.stream.begin(), plan.stream.end(), block.begin() + std::ptrdiff_t(kTagSlotBytes));
   host.SetInstanceData(0, block);
   host.Setup() = plan.scene.setup;
 
