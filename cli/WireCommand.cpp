@@ -392,15 +392,15 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
 void AddWireCommand(CLI::App& app, Action* action) {
   CLI::App* command = app.add_subcommand("wire", "Generate wires from meshes and write them to a file");
   auto arguments = std::make_shared<CWireArguments>();
-  command->add_option("MESH", arguments->meshes, "mesh files, each mesh in them one child group (default: the bundled example)");
-  command->add_option("-o,--output", arguments->output, "output file: .obj .ply .gltf .glb (default wires.obj)");
-  command->add_option("--mode", arguments->mode, "0: a ring per facet, 1: border chains, 2: border chains after merging coincident vertices");
-  command->add_option("--push", arguments->push, "distance along the facet normals");
-  command->add_option("--scale", arguments->scale, "factor about each wire's centre");
-  command->add_option("--select", arguments->select, "wire only the facets or chains this list names (e.g. \"1-3, *4\")");
-  command->add_option("--scene", arguments->scene, "scene file to read when it exists and to save after the run");
-  command->add_option("--frames", arguments->frames, "frame range A-B: one output per frame, -o needs a %d pattern");
-  command->add_option("--preview", arguments->preview, "also draw the wires to a .png or .svg");
+  command->add_option("MESH", arguments->meshes, "mesh files, each mesh in them one child group (default: the bundled example)")->type_name("");
+  command->add_option("-o,--output", arguments->output, "output file: .obj .ply .gltf .glb (default wires.obj)")->type_name("OUT");
+  command->add_option("--mode", arguments->mode, "0: a ring per facet, 1: border chains, 2: border chains after merging coincident vertices")->type_name("0|1|2");
+  command->add_option("--push", arguments->push, "distance along the facet normals (default 10)")->type_name("X");
+  command->add_option("--scale", arguments->scale, "factor about each wire's centre (default 1)")->type_name("Y");
+  command->add_option("--select", arguments->select, "wire only the facets or chains this list names (e.g. \"1-3, *4\")")->type_name("TEXT");
+  command->add_option("--scene", arguments->scene, "scene file to read when it exists and to save after the run")->type_name("FILE");
+  command->add_option("--frames", arguments->frames, "frame range A-B: one output per frame, -o needs a %d pattern")->type_name("A-B");
+  command->add_option("--preview", arguments->preview, "also draw the wires to a .png or .svg")->type_name("FILE");
   command->callback([command, action, arguments] {
     arguments->outputGiven = command->count("--output") > 0;
     arguments->modeGiven = command->count("--mode") > 0;
