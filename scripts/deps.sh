@@ -1,10 +1,14 @@
 # Sourced by scripts/run and scripts/test: installs the Debian packages the
 # build needs when any is missing.
-TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libassimp-dev libcairo2-dev libncurses-dev tmux"
+TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libassimp-dev libcairo2-dev libncurses-dev"
+# What the tests use beyond the build: clang for the record layout checks of
+# the other ABIs, tmux for the terminal dialog, the importer's test models.
+TRESSEL_TEST_PACKAGES="clang tmux assimp-testmodels"
 
+# tressel_install_deps [extra packages...]
 tressel_install_deps() {
   local missing=""
-  for p in $TRESSEL_PACKAGES; do
+  for p in $TRESSEL_PACKAGES "$@"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
   done
   if [ -n "$missing" ]; then
