@@ -2,6 +2,8 @@
 // exit status, including usage errors and a module that cannot be loaded.
 #include <gtest/gtest.h>
 
+#include "tests/cli/RunCommand.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,31 +14,12 @@
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
 // Runs the command through the shell; `environment` prefixes it (e.g.
 // "TRESSEL_MODULE=/x"). The caller's TRESSEL_MODULE is passed on unless
 // the environment prefix sets it, so the suite can run against any build.
 Outcome RunCommand(const std::string& arguments, const std::string& environment = "") {
-  std::string errPath = "/tmp/tressel-cli-test-" + std::to_string(::getpid()) + ".err";
-  std::string line = environment + " '" TRESSEL_COMMAND_PATH "' " + arguments + " 2>'" + errPath + "'";
-  Outcome outcome;
-  FILE* pipe = ::popen(line.c_str(), "r");
-  if (!pipe) return outcome;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
-  int status = ::pclose(pipe);
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream err(errPath);
-  std::stringstream text;
-  text << err.rdbuf();
-  outcome.err = text.str();
-  std::remove(errPath.c_str());
-  return outcome;
+  const std::string errPath = "/tmp/tressel-cli-test-" + std::to_string(::getpid()) + ".err";
+  return RunShell(environment + " '" TRESSEL_COMMAND_PATH "' " + arguments, errPath);
 }
 
 TEST(CommandTest, InfoPrintsTheReply) {

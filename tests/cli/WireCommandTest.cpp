@@ -3,6 +3,8 @@
 // keys, cancelling, and the errors that must name their file or flag.
 #include <gtest/gtest.h>
 
+#include "tests/cli/RunCommand.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,32 +22,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string Quote(const std::string& text) { return "'" + text + "'"; }
-
 // Runs tressel in `folder` through the shell; `environment` prefixes it.
 Outcome Wire(const fs::path& folder, const std::string& arguments, const std::string& environment = "") {
-  fs::path errPath = folder / "stderr.txt";
-  std::string line = "cd " + Quote(folder.string()) + " && " + environment + " " + Quote(TRESSEL_COMMAND_PATH) +
-                     " wire " + arguments + " 2>" + Quote(errPath.string());
-  Outcome outcome;
-  FILE* pipe = ::popen(line.c_str(), "r");
-  if (!pipe) return outcome;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
-  int status = ::pclose(pipe);
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream err(errPath);
-  std::stringstream text;
-  text << err.rdbuf();
-  outcome.err = text.str();
-  fs::remove(errPath);
-  return outcome;
+  const fs::path errPath = folder / "stderr.txt";
+  return RunShell("cd " + Quote(folder.string()) + " && " + environment + " " + Quote(TRESSEL_COMMAND_PATH) +
+                      " wire " + arguments,
+                  errPath.string());
 }
 
 std::string ReadText(const fs::path& file) {

@@ -1,0 +1,39 @@
+// Running the tressel command as a process from the command tests.
+#ifndef TRESSEL_TESTS_CLI_RUNCOMMAND_H
+#define TRESSEL_TESTS_CLI_RUNCOMMAND_H
+
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+inline std::string Quote(const std::string& text) { return "'" + text + "'"; }
+
+// Runs `line` through the shell: standard output is captured, standard error
+// goes to `errPath` and is read back (the file is removed afterwards).
+inline Outcome RunShell(const std::string& line, const std::string& errPath) {
+  Outcome outcome;
+  FILE* pipe = ::popen((line + " 2>" + Quote(errPath)).c_str(), "r");
+  if (!pipe) return outcome;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream err(errPath);
+  std::stringstream text;
+  text << err.rdbuf();
+  outcome.err = text.str();
+  std::remove(errPath.c_str());
+  return outcome;
+}
+
+#endif  // TRESSEL_TESTS_CLI_RUNCOMMAND_H
