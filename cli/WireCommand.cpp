@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "cli/Commands.h"
+#include "cli/ExampleMesh.h"
 #include "cli/Progress.h"
 #include "cli/SceneFile.h"
 #include "cli/Session.h"
@@ -34,7 +35,6 @@ namespace {
 constexpr int kExitCancelled = 130;  // as a shell reports a run ended by Ctrl-C
 constexpr int32_t kCancelAnswer = 4;  // the module's "user canceled" code
 constexpr size_t kTagSlotBytes = sizeof(void*);
-constexpr const char* kExampleMesh = "example.obj";
 
 struct CWireArguments {
   std::vector<std::string> meshes;
@@ -90,26 +90,6 @@ bool IsPreviewFile(const std::filesystem::path& file) {
   std::string extension = file.extension().string();
   for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
   return extension == ".png" || extension == ".svg";
-}
-
-// Where the bundled example lives: $TRESSEL_EXAMPLES, else examples/ of the
-// source tree beside build/<preset>/bin, else examples/ beside the command (the
-// unpacked package), else share/tressel/examples of a prefix installation.
-// Empty when none holds the example mesh.
-std::filesystem::path ExamplesFolder() {
-  std::vector<std::filesystem::path> candidates;
-  const char* chosen = std::getenv("TRESSEL_EXAMPLES");
-  if (chosen && *chosen) candidates.push_back(chosen);
-  std::error_code failure;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failure);
-  if (!failure) {
-    candidates.push_back(self.parent_path() / ".." / ".." / ".." / "examples");
-    candidates.push_back(self.parent_path() / "examples");
-    candidates.push_back(self.parent_path() / ".." / "share" / "tressel" / "examples");
-  }
-  for (const std::filesystem::path& folder : candidates)
-    if (std::filesystem::is_regular_file(folder / kExampleMesh, failure)) return folder.lexically_normal();
-  return {};
 }
 
 // A file to be written later must have a folder to go to: checked before the
