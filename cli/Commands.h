@@ -21,6 +21,7 @@ void AddInfoCommand(CLI::App& app, Action* action);
 void AddDescribeCommand(CLI::App& app, Action* action);
 void AddWireCommand(CLI::App& app, Action* action);
 void AddSettingsCommand(CLI::App& app, Action* action);
+void AddValidateCommand(CLI::App& app, Action* action);
 
 }  // namespace cli
 

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   cli::AddDescribeCommand(app, &action);
   cli::AddWireCommand(app, &action);
   cli::AddSettingsCommand(app, &action);
+  cli::AddValidateCommand(app, &action);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& done) {  // --help
