@@ -336,6 +336,7 @@ std::string InitFiniMemory(host::CHost& host) {
   int32_t answer = host.Send(Selector::kInitialize);
   Require(answer == 0, "'INIT' answered " + std::to_string(answer));
   RequireClean(host, "'INIT'");
+  RequireClean(host, "'INIT'");
   answer = host.Send(Selector::kFinish);
   Require(answer == 0, "'FINI' answered " + std::to_string(answer));
   RequireNoLiveBlocks(host, "after 'INIT' and 'FINI'");
@@ -372,6 +373,7 @@ std::string MemoryFaults(host::CHost& host, const CValidateSubject& subject, int
   StoreMode(host, mode);
   int32_t answer = host.Send(Selector::kInitialize);
   Require(answer == 0, "'INIT' answered " + std::to_string(answer));
+  RequireClean(host, "'INIT'");
   int refusals = 0;
   for (int n = 1;; ++n) {
     Require(n <= 1000000, "no run completed within a million refusals");
@@ -417,6 +419,7 @@ std::string RefuseDuringGenerate(host::CHost& host, const CValidateSubject& subj
   StoreMode(host, 0);
   int32_t answer = host.Send(Selector::kInitialize);
   Require(answer == 0, "'INIT' answered " + std::to_string(answer));
+  RequireClean(host, "'INIT'");
   host.EnableTrace(true);
   host.Faults().FailRequest(kind, 1, kRefusal);
   int before = host.RequestCount(kind);
@@ -439,6 +442,7 @@ std::string RefuseGetGroup(host::CHost& host, const CValidateSubject& subject) {
   StoreMode(host, 0);
   int32_t answer = host.Send(Selector::kInitialize);
   Require(answer == 0, "'INIT' answered " + std::to_string(answer));
+  RequireClean(host, "'INIT'");
   host.Faults().FailRequest(Request::kGetGroup, 1, kRefusal);
   answer = host.Send(Selector::kGenerate);
   Require(answer == 0, "with the first 'GETG' refused, 'GENM' answered " + std::to_string(answer) + ", not 0");
@@ -457,6 +461,7 @@ std::string RefuseStatus(host::CHost& host, int32_t code, bool asCancel) {
   host.AddGroup(Grid());
   int32_t answer = host.Send(Selector::kInitialize);
   Require(answer == 0, "'INIT' answered " + std::to_string(answer));
+  RequireClean(host, "'INIT'");
   MakeStatusDue(host, 1);
   if (asCancel)
     host.Faults().CancelStatus(1, code);
