@@ -11,10 +11,20 @@
 
 namespace cli {
 
+namespace {
+
+// A bare file name means the file in the working folder: the loader would
+// otherwise search the system's library folders for it instead.
+std::filesystem::path AsGiven(const std::filesystem::path& path) {
+  return path.has_parent_path() ? path : std::filesystem::path(".") / path;
+}
+
+}  // namespace
+
 std::filesystem::path ModulePath(const std::string& option) {
-  if (!option.empty()) return option;
+  if (!option.empty()) return AsGiven(option);
   const char* environment = std::getenv("TRESSEL_MODULE");
-  if (environment && *environment) return environment;
+  if (environment && *environment) return AsGiven(environment);
   std::error_code error;
   std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) return "Tressel.plm";

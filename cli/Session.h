@@ -20,6 +20,7 @@ enum ExitStatus : int {
 
 // The module to load: `option` when given, else $TRESSEL_MODULE when set and
 // not empty, else Tressel.plm in the folder of this executable.
+// A bare file name given either way names the file in the working folder.
 std::filesystem::path ModulePath(const std::string& option);
 
 class CSession {

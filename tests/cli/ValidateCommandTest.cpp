@@ -103,4 +103,16 @@ TEST(ValidateCommand, UnloadableModuleOrMeshIsAUsageError) {
   EXPECT_NE(mesh.err.find("/nonexistent/mesh.obj"), std::string::npos) << mesh.err;
 }
 
+// The loader searches the system's folders for a bare name; the command
+// means the file in the working folder.
+TEST(ValidateCommand, BareModuleNameIsTheFileInTheWorkingFolder) {
+  const fs::path module = TRESSEL_BROKEN_MODULE_PATH;
+  const fs::path errPath = fs::temp_directory_path() / ("tressel-bare-name-" + std::to_string(::getpid()) + ".txt");
+  Outcome outcome = RunShell("cd " + Quote(module.parent_path().string()) + " && " + Quote(TRESSEL_COMMAND_PATH) +
+                                 " --module " + Quote(module.filename().string()) + " info",
+                             errPath.string());
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_NE(outcome.out.find("Tressel"), std::string::npos) << outcome.out;
+}
+
 }  // namespace
