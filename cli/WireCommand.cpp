@@ -274,7 +274,7 @@ void PrintSummary(const CWirePlan& plan, const std::vector<CFrameResult>& result
       const cliio::CImportedMesh& mesh = plan.meshes[p];
       if (plan.frames) std::cout << "frame " << result.frame << ": ";
       std::cout << wires.name << ": vertices " << mesh.vertices.size() << ", facets " << mesh.facets.size()
-                << ", dropped " << DroppedFacets(mesh) << ", wires " << cliio::JoinPolylines(wires.segments).size()
+                << ", dropped " << DroppedFacets(mesh) << ", wires " << cliio::CountPolylines(wires.segments)
                 << ", segments " << wires.segments.size() << "\n";
     }
   }

@@ -15,6 +15,13 @@ std::vector<std::vector<int32_t>> JoinPolylines(const std::vector<CWireSegment>&
   return polylines;
 }
 
+size_t CountPolylines(const std::vector<CWireSegment>& segments) {
+  size_t count = 0;
+  for (size_t i = 0; i < segments.size(); ++i)
+    if (i == 0 || segments[i - 1].b != segments[i].a) ++count;
+  return count;
+}
+
 bool CheckWireGroups(const std::vector<CWireGroup>& groups, std::string* detail) {
   for (size_t g = 0; g < groups.size(); ++g) {
     const CWireGroup& group = groups[g];

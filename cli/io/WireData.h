@@ -34,6 +34,8 @@ struct CWireGroup {
 // in exactly one polyline. A closed ring stays one polyline that ends where it
 // began. Linear in the number of segments.
 std::vector<std::vector<int32_t>> JoinPolylines(const std::vector<CWireSegment>& segments);
+// How many polylines JoinPolylines makes, without making them.
+size_t CountPolylines(const std::vector<CWireSegment>& segments);
 
 // Checks what the writers rely on: every segment index names a vertex of its
 // group and every coordinate and u is finite. False with *detail naming the

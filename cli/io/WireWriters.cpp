@@ -22,6 +22,12 @@ void AppendNumber(std::string* out, double value) {
   out->append(text, result.ptr);
 }
 
+void AppendIndex(std::string* out, size_t value) {
+  char text[24];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  out->append(text, result.ptr);
+}
+
 // Group names go into one-line fields: line breaks become spaces and an empty
 // name is replaced by the group's number.
 std::string LineSafeName(const std::string& name, size_t index) {
@@ -48,14 +54,25 @@ std::string SerializeObj(const std::vector<CWireGroup>& groups) {
       AppendNumber(&out, vertex.u);
       out += " 0\n";
     }
-    for (const std::vector<int32_t>& polyline : JoinPolylines(group.segments)) {
-      out += 'l';
-      for (int32_t index : polyline) {
-        const std::string number = std::to_string(base + static_cast<size_t>(index));
-        out += ' ' + number + '/' + number;
+    // The polylines of JoinPolylines, walked in place: a segment that does not
+    // continue the previous one starts a new `l` line.
+    const std::vector<CWireSegment>& segments = group.segments;
+    auto appendCorner = [&out, base](int32_t index) {
+      const size_t number = base + static_cast<size_t>(index);
+      out += ' ';
+      AppendIndex(&out, number);
+      out += '/';
+      AppendIndex(&out, number);
+    };
+    for (size_t i = 0; i < segments.size(); ++i) {
+      if (i == 0 || segments[i - 1].b != segments[i].a) {
+        if (i != 0) out += '\n';
+        out += 'l';
+        appendCorner(segments[i].a);
       }
-      out += '\n';
+      appendCorner(segments[i].b);
     }
+    if (!segments.empty()) out += '\n';
     base += group.vertices.size();
   }
   return out;
@@ -91,8 +108,12 @@ std::string SerializePly(const std::vector<CWireGroup>& groups) {
   }
   size_t base = 0;
   for (const CWireGroup& group : groups) {
-    for (const CWireSegment& segment : group.segments)
-      out += std::to_string(base + segment.a) + ' ' + std::to_string(base + segment.b) + '\n';
+    for (const CWireSegment& segment : group.segments) {
+      AppendIndex(&out, base + static_cast<size_t>(segment.a));
+      out += ' ';
+      AppendIndex(&out, base + static_cast<size_t>(segment.b));
+      out += '\n';
+    }
     base += group.vertices.size();
   }
   return out;

@@ -57,6 +57,8 @@ TEST(Polylines, JoinOnlyConsecutiveSegmentsThatMeet) {
   EXPECT_EQ(cliio::JoinPolylines(segments),
             (std::vector<std::vector<int32_t>>{{0, 1, 2, 0}, {3, 4}, {5, 6, 5}, {4, 3}}));
   EXPECT_TRUE(cliio::JoinPolylines({}).empty());
+  EXPECT_EQ(cliio::CountPolylines(segments), 4u);
+  EXPECT_EQ(cliio::CountPolylines({}), 0u);
 }
 
 TEST(ObjWriter, WritesGroupsPolylinesAndExactDoubles) {
