@@ -327,8 +327,10 @@ int32_t CHost::ServeAddVertex(CCommandFrame& frame, HostAddVertexRec& rec, CTrac
   received.vertex.vectorB = Take(rec.vectorB);
   received.vertex.uvw = Take(rec.uvw);
   received.hostIndex = mNextVertexIndex++;
-  frame.output->received.vertices.push_back(received);
-  frame.vertexOwner[received.hostIndex] = frame.output;
+  std::vector<CReceivedVertex>& vertices = frame.output->received.vertices;
+  frame.added.resize(size_t(int64_t(received.hostIndex) - frame.firstVertexIndex));
+  frame.added.push_back(CCommandFrame::CAddedVertex{frame.output, vertices.size()});
+  vertices.push_back(received);
   rec.vertexIndex = received.hostIndex;
   trace.value = received.hostIndex;
   return 0;
@@ -342,8 +344,8 @@ int32_t CHost::ServeAddFacet(CCommandFrame& frame, HostAddFacetRec& rec) {
   if (rec.corners != 2)
     return Violate("corner count", Request::kAddFacet, "corners " + std::to_string(rec.corners) + ", a segment has 2");
   for (int k = 0; k < 2; ++k) {
-    auto owner = frame.vertexOwner.find(rec.vert[k]);
-    if (owner == frame.vertexOwner.end() || owner->second != frame.output)
+    const CCommandFrame::CAddedVertex* added = frame.Added(rec.vert[k]);
+    if (!added || added->owner != frame.output)
       return Violate("unknown vertex index", Request::kAddFacet,
                      "vertex index " + std::to_string(rec.vert[k]) + " was not returned by 'ADDV' for this group");
   }
@@ -353,12 +355,11 @@ int32_t CHost::ServeAddFacet(CCommandFrame& frame, HostAddFacetRec& rec) {
   facet.color = rec.color;
   facet.corners = rec.corners;
   std::memcpy(facet.vert, rec.vert, sizeof facet.vert);
-  // Host indices grow with every 'ADDV', so a group's received vertices are
-  // sorted by them: a binary search keeps big groups linear-logarithmic.
-  auto positionOf = [&received](int32_t hostIndex) {
-    auto found = std::lower_bound(received.vertices.begin(), received.vertices.end(), hostIndex,
-                                  [](const CReceivedVertex& v, int32_t index) { return v.hostIndex < index; });
-    return (found != received.vertices.end() && found->hostIndex == hostIndex) ? int(found - received.vertices.begin()) : -1;
+  // The position recorded at 'ADDV'; a nested command's 'DELG' of this group
+  // may have dropped the vertex since, which the index check below notices.
+  auto positionOf = [&received, &frame](int32_t hostIndex) {
+    const size_t position = frame.Added(hostIndex)->position;
+    return (position < received.vertices.size() && received.vertices[position].hostIndex == hostIndex) ? int(position) : -1;
   };
   facet.first = positionOf(rec.vert[0]);
   facet.second = positionOf(rec.vert[1]);

@@ -60,7 +60,21 @@ struct CHost::CCommandFrame {
   std::set<void*> handedOut;                   // groupRefs of this command's 'GETG' replies
   std::set<CChildGroup*> deleted;              // groups given 'DELG' during this command
   CChildGroup* output = nullptr;               // the group of the latest 'DELG'
-  std::map<int32_t, CChildGroup*> vertexOwner;  // 'ADDV' indices handed out -> their group
+  // The 'ADDV' indices this command handed out: index firstVertexIndex + i is
+  // added[i]. Host indices only grow, so this is a dense table; entries of a
+  // nested command's indices keep a null owner.
+  struct CAddedVertex {
+    CChildGroup* owner = nullptr;
+    size_t position = 0;  // in owner->received.vertices when it was added
+  };
+  int32_t firstVertexIndex = 0;
+  std::vector<CAddedVertex> added;
+  // The entry of a vertex index this command handed out, or null.
+  const CAddedVertex* Added(int32_t hostIndex) const {
+    if (hostIndex < firstVertexIndex) return nullptr;
+    const size_t slot = size_t(int64_t(hostIndex) - firstVertexIndex);
+    return slot < added.size() && added[slot].owner ? &added[slot] : nullptr;
+  }
 };
 
 }  // namespace host

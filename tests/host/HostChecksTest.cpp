@@ -191,6 +191,67 @@ TEST_F(HostChecksTest, GeneratedGeometryGoesToTheDeletedGroup) {
   EXPECT_TRUE(host.Received(1).facets.empty());
 }
 
+// Vertex indices are good only in the command that handed them out, also when
+// a nested command hands out indices in between or drops the group again.
+TEST_F(HostChecksTest, VertexIndicesBelongToTheirCommand) {
+  host.AddGroup(host::CChildGroup{});
+  int depth = 0;
+  int32_t earlier = 0, outer = 0, nested = 0, later = 0;
+  auto dropGroupAndAdd = [&](PluginRecHeader& header, int32_t* index) {
+    HostModelGetGroupRec get{};
+    get.hostContext = header.hostContext;
+    get.index = 1;
+    EXPECT_EQ(Ask(header, Request::kGetGroup, get), 0);
+    HostDeleteGroupRec drop{header.hostContext, get.groupRef};
+    EXPECT_EQ(Ask(header, Request::kDeleteGroup, drop), 0);
+    HostAddVertexRec vertex{};
+    vertex.hostContext = header.hostContext;
+    EXPECT_EQ(Ask(header, Request::kAddVertex, vertex), 0);
+    *index = vertex.vertexIndex;
+  };
+  auto segment = [](PluginRecHeader& header, int32_t a, int32_t b) {
+    HostAddFacetRec rec{};
+    rec.hostContext = header.hostContext;
+    rec.corners = 2;
+    rec.vert[0] = a;
+    rec.vert[1] = b;
+    return Ask(header, Request::kAddFacet, rec);
+  };
+  gScript = [&](PluginRecHeader& header) {
+    dropGroupAndAdd(header, &earlier);
+    return 0;
+  };
+  host.Send(Selector::kGenerate);
+  gScript = [&](PluginRecHeader& header) {
+    if (depth++ > 0) {
+      dropGroupAndAdd(header, &nested);
+      return 0;
+    }
+    dropGroupAndAdd(header, &outer);
+    host.Send(Selector::kGenerate);
+    HostAddVertexRec vertex{};
+    vertex.hostContext = header.hostContext;
+    EXPECT_EQ(Ask(header, Request::kAddVertex, vertex), 0);
+    later = vertex.vertexIndex;
+    EXPECT_EQ(segment(header, earlier, later), 3);
+    EXPECT_EQ(segment(header, nested, later), 3);
+    EXPECT_EQ(segment(header, later + 1, later), 3);
+    EXPECT_EQ(segment(header, outer, later), 0);
+    return 0;
+  };
+  host.Send(Selector::kGenerate);
+  EXPECT_EQ(Seen(), (Names{"unknown vertex index", "unknown vertex index", "unknown vertex index"}));
+  EXPECT_LT(outer, nested);
+  EXPECT_LT(nested, later);
+  // The nested command's 'DELG' dropped the outer command's first vertex.
+  const host::CReceivedGeometry& received = host.Received(0);
+  ASSERT_EQ(received.vertices.size(), 2u);
+  EXPECT_EQ(received.vertices[0].hostIndex, nested);
+  ASSERT_EQ(received.facets.size(), 1u);
+  EXPECT_EQ(received.facets[0].first, -1);
+  EXPECT_EQ(received.facets[0].second, 1);
+}
+
 TEST_F(HostChecksTest, MemoryLedgerAndLeaks) {
   void* kept = nullptr;
   gScript = [&](PluginRecHeader& header) {
