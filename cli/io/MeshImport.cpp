@@ -100,7 +100,7 @@ std::vector<std::string> SplitTokens(const std::string& line) {
   return tokens;
 }
 
-bool ParseFiniteNumber(const std::string& token, double* value) {
+bool ParseFiniteNumber(std::string_view token, double* value) {
   const char* first = token.data();
   const char* last = first + token.size();
   if (first != last && *first == '+') ++first;

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/io/MeshData.h"
@@ -39,7 +40,7 @@ bool ReadTextFile(const std::filesystem::path& file, std::string* text, std::str
 std::vector<std::string> SplitTokens(const std::string& line);
 
 // Parses a whole token as a finite number; false for anything else.
-bool ParseFiniteNumber(const std::string& token, double* value);
+bool ParseFiniteNumber(std::string_view token, double* value);
 
 }  // namespace cliio
 

@@ -4,14 +4,17 @@
 // apart. `f` polygons, `l` polylines (as 2-corner segments) and `p` points are
 // kept; `usemtl` colours facets from the Kd/d of the `mtllib` files. A vertex's
 // normal and uvw come from the first corner that names them. Cost: linear in
-// the file size plus a sort of each group's vertex numbers.
+// the file size plus, for a group naming few of the file's vertices, a sort of
+// its vertex numbers.
 #include <stdint.h>
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <map>
 #include <sstream>
+#include <string_view>
 
 #include "cli/io/MeshReaders.h"
 
@@ -78,7 +81,7 @@ void ReadMaterialFile(const std::filesystem::path& file, std::map<std::string, C
 }
 
 // Resolves a 1-based or negative (relative) OBJ index against `defined`.
-bool ResolveIndex(const std::string& text, size_t defined, int32_t* index) {
+bool ResolveIndex(std::string_view text, size_t defined, int32_t* index) {
   if (text.empty()) return false;
   long long value = 0;
   const char* first = text.data();
@@ -97,22 +100,31 @@ class CObjParser {
   }
 
   bool Parse(const std::string& text) {
-    std::istringstream lines(text);
-    std::string line;
-    std::string physical;
+    // Lines as std::getline splits them: at every '\n', a last line without
+    // one included, nothing after a final '\n'.
+    size_t at = 0;
+    auto nextLine = [&text, &at](std::string_view* physical) {
+      if (at >= text.size()) return false;
+      size_t end = text.find('\n', at);
+      if (end == std::string::npos) end = text.size();
+      *physical = std::string_view(text).substr(at, end - at);
+      at = end + 1;
+      if (!physical->empty() && physical->back() == '\r') physical->remove_suffix(1);
+      return true;
+    };
+    std::string line;  // keeps its capacity from line to line
+    std::string_view physical;
     size_t lineNumber = 0;
-    while (std::getline(lines, physical)) {
+    while (nextLine(&physical)) {
       ++lineNumber;
-      if (!physical.empty() && physical.back() == '\r') physical.pop_back();
       const size_t startLine = lineNumber;
-      line = physical;
-      while (!line.empty() && line.back() == '\\' && std::getline(lines, physical)) {
+      line.assign(physical.data(), physical.size());
+      while (!line.empty() && line.back() == '\\' && nextLine(&physical)) {
         ++lineNumber;
-        if (!physical.empty() && physical.back() == '\r') physical.pop_back();
         line.back() = ' ';
-        line += physical;
+        line.append(physical.data(), physical.size());
       }
-      if (!ParseLine(line.substr(0, line.find('#')), line)) {
+      if (!ParseLine(std::string_view(line).substr(0, line.find('#')), line)) {
         *mDetail = "line " + std::to_string(startLine) + ": " + *mDetail;
         return false;
       }
@@ -137,31 +149,45 @@ class CObjParser {
     return false;
   }
 
-  bool ParseLine(const std::string& content, const std::string& raw) {
-    const std::vector<std::string> tokens = SplitTokens(content);
+  // Splits as SplitTokens does, into views of `content` kept in mTokens.
+  void Tokenize(std::string_view content) {
+    mTokens.clear();
+    size_t at = 0;
+    while (at < content.size()) {
+      while (at < content.size() && std::isspace(static_cast<unsigned char>(content[at]))) ++at;
+      const size_t start = at;
+      while (at < content.size() && !std::isspace(static_cast<unsigned char>(content[at]))) ++at;
+      if (at > start) mTokens.push_back(content.substr(start, at - start));
+    }
+  }
+
+  bool ParseLine(std::string_view content, const std::string& raw) {
+    Tokenize(content);
+    const std::vector<std::string_view>& tokens = mTokens;
     if (tokens.empty()) return true;
-    const std::string& keyword = tokens[0];
+    const std::string keyword(tokens[0]);
     if (keyword == "v") return ParseVertex(tokens);
     if (keyword == "vn" || keyword == "vt") {
       if (tokens.size() < 2) return Fail("\"" + keyword + "\" needs coordinates");
       CImportedVertex values;
       double* target = keyword == "vn" ? values.normal : values.uvw;
       for (size_t i = 1; i < tokens.size() && i <= 3; ++i)
-        if (!ParseFiniteNumber(tokens[i], &target[i - 1])) return Fail("\"" + tokens[i] + "\" is not a finite number");
+        if (!ParseFiniteNumber(tokens[i], &target[i - 1]))
+          return Fail("\"" + std::string(tokens[i]) + "\" is not a finite number");
       auto& list = keyword == "vn" ? mNormals : mTextures;
       list.push_back({target[0], target[1], target[2]});
       return true;
     }
     if (keyword == "f" || keyword == "l" || keyword == "p") return ParseElement(tokens);
     if (keyword == "o" || keyword == "g") {
-      std::string name = RestOfLine(content, keyword);
+      std::string name = RestOfLine(std::string(content), keyword);
       if (name.empty()) name = mFile.stem().string();
       if (!mGroups.back().elements.empty()) mGroups.push_back(CObjGroup{});
       mGroups.back().name = name;
       return true;
     }
     if (keyword == "usemtl") {
-      const auto found = mMaterials.find(RestOfLine(content, "usemtl"));
+      const auto found = mMaterials.find(RestOfLine(std::string(content), "usemtl"));
       mColor = found == mMaterials.end() ? CObjColor() : found->second;
       return true;
     }
@@ -171,19 +197,20 @@ class CObjParser {
       if (std::filesystem::exists(folder / whole)) {
         ReadMaterialFile(folder / whole, &mMaterials);
       } else {
-        for (size_t i = 1; i < tokens.size(); ++i) ReadMaterialFile(folder / tokens[i], &mMaterials);
+        for (size_t i = 1; i < tokens.size(); ++i) ReadMaterialFile(folder / std::string(tokens[i]), &mMaterials);
       }
       return true;
     }
     return true;  // smoothing groups, free-form geometry and the like do not change the mesh
   }
 
-  bool ParseVertex(const std::vector<std::string>& tokens) {
+  bool ParseVertex(const std::vector<std::string_view>& tokens) {
     if (tokens.size() < 4) return Fail("\"v\" needs three coordinates");
     double values[7] = {0, 0, 0, 0, 0, 0, 0};
     const size_t count = std::min<size_t>(tokens.size() - 1, 7);
     for (size_t i = 0; i < count; ++i)
-      if (!ParseFiniteNumber(tokens[i + 1], &values[i])) return Fail("\"" + tokens[i + 1] + "\" is not a finite number");
+      if (!ParseFiniteNumber(tokens[i + 1], &values[i]))
+        return Fail("\"" + std::string(tokens[i + 1]) + "\" is not a finite number");
     if (mPositions.size() >= static_cast<size_t>(INT32_MAX)) return Fail("too many vertices");
     CImportedVertex vertex;
     std::copy(values, values + 3, vertex.position);
@@ -192,29 +219,31 @@ class CObjParser {
     return true;
   }
 
-  bool ParseElement(const std::vector<std::string>& tokens) {
-    const std::string& keyword = tokens[0];
+  bool ParseElement(const std::vector<std::string_view>& tokens) {
+    const std::string keyword(tokens[0]);
     if (tokens.size() < (keyword == "l" ? 3u : 2u))
       return Fail("\"" + keyword + "\" needs " + (keyword == "l" ? "two vertices" : "a vertex"));
-    std::vector<CObjCorner> corners;
+    std::vector<CObjCorner>& corners = mCorners;
+    corners.clear();
     for (size_t i = 1; i < tokens.size(); ++i) {
       CObjCorner corner;
-      const std::string& token = tokens[i];
+      const std::string_view token = tokens[i];
       const size_t slash1 = token.find('/');
-      const size_t slash2 = slash1 == std::string::npos ? std::string::npos : token.find('/', slash1 + 1);
-      const std::string positionText = token.substr(0, slash1);
+      const size_t slash2 = slash1 == std::string_view::npos ? std::string_view::npos : token.find('/', slash1 + 1);
+      const std::string_view positionText = token.substr(0, slash1);
       if (!ResolveIndex(positionText, mPositions.size(), &corner.position))
-        return Fail("vertex index " + positionText + " is out of range (" + std::to_string(mPositions.size()) +
+        return Fail("vertex index " + std::string(positionText) + " is out of range (" + std::to_string(mPositions.size()) +
                     " vertices so far)");
-      if (slash1 != std::string::npos) {
-        const std::string textureText = token.substr(slash1 + 1, slash2 == std::string::npos ? std::string::npos : slash2 - slash1 - 1);
+      if (slash1 != std::string_view::npos) {
+        const std::string_view textureText =
+            token.substr(slash1 + 1, slash2 == std::string_view::npos ? std::string_view::npos : slash2 - slash1 - 1);
         if (!textureText.empty() && !ResolveIndex(textureText, mTextures.size(), &corner.texture))
-          return Fail("texture index " + textureText + " is out of range");
+          return Fail("texture index " + std::string(textureText) + " is out of range");
       }
-      if (slash2 != std::string::npos) {
-        const std::string normalText = token.substr(slash2 + 1);
+      if (slash2 != std::string_view::npos) {
+        const std::string_view normalText = token.substr(slash2 + 1);
         if (!normalText.empty() && !ResolveIndex(normalText, mNormals.size(), &corner.normal))
-          return Fail("normal index " + normalText + " is out of range");
+          return Fail("normal index " + std::string(normalText) + " is out of range");
       }
       corners.push_back(corner);
     }
@@ -247,11 +276,20 @@ class CObjParser {
 
   // REQUIRES: every entry of *localOf is -1; they are -1 again on return.
   CImportedMesh BuildMesh(const CObjGroup& group, std::vector<int32_t>* localOf) const {
+    // The distinct `v` numbers the group names, ascending: marked in *localOf
+    // and collected by one scan when the group names a good part of the file's
+    // vertices, sorted when it names few of them.
     std::vector<int32_t> used;
     used.reserve(group.corners.size());
-    for (const CObjCorner& corner : group.corners) used.push_back(corner.position);
-    std::sort(used.begin(), used.end());
-    used.erase(std::unique(used.begin(), used.end()), used.end());
+    if (group.corners.size() >= mPositions.size() / 8) {
+      for (const CObjCorner& corner : group.corners) (*localOf)[corner.position] = 0;
+      for (size_t v = 0; v < localOf->size(); ++v)
+        if ((*localOf)[v] == 0) used.push_back(static_cast<int32_t>(v));
+    } else {
+      for (const CObjCorner& corner : group.corners) used.push_back(corner.position);
+      std::sort(used.begin(), used.end());
+      used.erase(std::unique(used.begin(), used.end()), used.end());
+    }
     CImportedMesh mesh;
     mesh.name = group.name;
     mesh.vertices.reserve(used.size());
@@ -292,6 +330,8 @@ class CObjParser {
   std::map<std::string, CObjColor> mMaterials;
   CObjColor mColor;
   std::vector<CObjGroup> mGroups;
+  std::vector<std::string_view> mTokens;  // the current line's, reused
+  std::vector<CObjCorner> mCorners;       // the current element's, reused
 };
 
 }  // namespace

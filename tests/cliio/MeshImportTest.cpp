@@ -71,6 +71,31 @@ TEST(ObjImport, GroupsKeepTheFileVertexOrderAndSharing) {
   EXPECT_EQ(Argb(other.facets[0].argb), kWhite);
 }
 
+// A group naming few of the file's vertices and one naming all of them take
+// different ways to their vertex list; both keep the file's order. CRLF line
+// ends and a last line without one read as any other.
+TEST(ObjImport, SmallAndLargeGroupsBothKeepTheFileVertexOrder) {
+  CScratchFolder folder;
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "v " + std::to_string(i) + " 0 0\r\n";
+  text += "o small\r\nf 30 10 20\r\no big\r\np";
+  for (int i = 40; i >= 1; --i) text += " " + std::to_string(i);
+  std::string error;
+  const auto meshes = ImportMeshFile(folder.Write("groups.obj", text), &error);
+  ASSERT_EQ(meshes.size(), 2u) << error;
+  const CImportedMesh& small = meshes[0];
+  ASSERT_EQ(small.vertices.size(), 3u);
+  EXPECT_EQ(small.vertices[0].position[0], 9);
+  EXPECT_EQ(small.vertices[2].position[0], 29);
+  EXPECT_EQ(AllCorners(small), (std::vector<std::vector<int32_t>>{{2, 0, 1}}));
+  const CImportedMesh& big = meshes[1];
+  ASSERT_EQ(big.vertices.size(), 40u);
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(big.vertices[size_t(i)].position[0], i);
+  ASSERT_EQ(big.facets.size(), 40u);
+  EXPECT_EQ(Corners(big.facets[0]), (std::vector<int32_t>{39}));
+  EXPECT_EQ(Corners(big.facets[39]), (std::vector<int32_t>{0}));
+}
+
 TEST(ObjImport, ElementsBeforeAnyGroupAndPointCloudsFormOneMesh) {
   CScratchFolder folder;
   std::string error;
