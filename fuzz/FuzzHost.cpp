@@ -139,6 +139,8 @@ int32_t CFuzzHost::Serve(uint32_t selector, int32_t size, void* record) {
     case Request::kCreator:
       static_cast<HostCreatorRec*>(record)->creator = FourCC("FUZZ");
       return 0;
+    case Request::kModelReset:
+      return 0;
     case Request::kStatus:
       ++statusCount_;
       return cancelAtStatus > 0 && statusCount_ == cancelAtStatus ? 1 : 0;

@@ -4,7 +4,7 @@
 //
 // It owns one command record (header + room for any body) whose hostCallback
 // is served here: 'MMAL'/'MFRE' from a counting allocator with a budget,
-// 'ALOC' by resizing the instance data block to exactly the size asked for
+// 'RSET' (accepted), 'ALOC' by resizing the instance data block to exactly the size asked for
 // (so a read past the block is an ASan report), 'CREA', 'STAT' (optionally
 // cancelling), and everything else through `onRequest`. Every request is
 // checked for the instance's hostContext; a violation aborts with its name.

@@ -3,7 +3,8 @@
 // to three groups whose announced vertex and facet counts may be negative or
 // beyond the data, whose facets may have corner counts outside 1..4 and
 // corners out of range, and whose positions may be NaN, infinite or -0; the
-// host may also cancel at some progress report. Invariants: no crash, UB or
+// host may also cancel at some progress report, and a 'SETM' with matrices
+// of any shape (singular ones too) may come first. Invariants: no crash, UB or
 // leak (host blocks and live tags), every request in range, every 'ADDV'
 // finite, every 'ADDF' a segment between the two vertices sent just before
 // it, and with bounded finite input no refusal for non-finite output.
@@ -208,6 +209,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PutBig32(block, uint32_t(text.size()));
   block.insert(block.end(), text.begin(), text.end());
 
+  // Matrices 3, 4 and 5 map generated points and directions; ReadGroup
+  // inverts them. Entries from a small set, so singular ones are common.
+  const bool sendSetup = in.Byte() == 0x5E;
+  double matrices[6][16];
+  for (auto& m : matrices)
+    for (int k = 0; k < 16; ++k) m[k] = sendSetup ? Coordinate(in) : (k % 5 == 0 ? 1.0 : 0.0);
+  if (sendSetup) mBounded = false;  // an inverse may be as large as it likes
+
   const uint8_t groupsByte = in.Byte();
   std::vector<FuzzGroup> groups(size_t(1 + groupsByte % 3));
   const int32_t groupCount = int32_t(groups.size()) + ((groupsByte >> 4) & 1);
@@ -302,6 +311,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 2;
     }
   };
+
+  if (sendSetup) {
+    std::vector<uint8_t> setup(sizeof(PluginModelSetupRec), 0);
+    memcpy(setup.data(), &host.Header(), sizeof(PluginRecHeader));
+    memcpy(setup.data() + offsetof(PluginModelSetupRec, matrices), matrices, sizeof matrices);
+    memcpy(&host.Header(), setup.data(), setup.size());
+    FUZZ_CHECK(host.Call(Selector::kModelSetup) == 0);
+  }
 
   PluginModelGenerateRec& rec = *reinterpret_cast<PluginModelGenerateRec*>(&host.Header());
   rec.groupCount = groupCount;
