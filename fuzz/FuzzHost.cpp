@@ -13,24 +13,6 @@ namespace {
 CFuzzHost* mCurrent = nullptr;
 int mContextTag;
 
-// Smallest size a request record may be announced with in this build.
-int32_t RequestSize(uint32_t selector) {
-  switch (selector) {
-    case Request::kCreator: return sizeof(HostCreatorRec);
-    case Request::kMemAlloc: return sizeof(HostMemAllocRec);
-    case Request::kMemFree: return sizeof(HostMemFreeRec);
-    case Request::kAllocate: return sizeof(HostAllocateRec);
-    case Request::kModelReset: return sizeof(HostModelResetRec);
-    case Request::kStatus: return sizeof(HostStatusRec);
-    case Request::kGetGroup: return sizeof(HostModelGetGroupRec);
-    case Request::kDeleteGroup: return sizeof(HostDeleteGroupRec);
-    case Request::kGetVertex: return sizeof(HostModelGetVertexRec);
-    case Request::kGetFacet: return sizeof(HostModelGetFacetRec);
-    case Request::kAddVertex: return sizeof(HostAddVertexRec);
-    case Request::kAddFacet: return sizeof(HostAddFacetRec);
-    default: return 0;
-  }
-}
 }  // namespace
 
 void FuzzFail(const char* file, int line, const char* what) {
@@ -98,7 +80,7 @@ int32_t CFuzzHost::Callback(uint32_t selector, int32_t size, void* record) {
 int32_t CFuzzHost::Serve(uint32_t selector, int32_t size, void* record) {
   FUZZ_CHECK(record != nullptr);
   FUZZ_CHECK(*static_cast<void**>(record) == context_);
-  const int32_t expected = RequestSize(selector);
+  const int32_t expected = RequestRecordSize(selector);
   FUZZ_CHECK(expected == 0 || size == expected);
 
   switch (selector) {

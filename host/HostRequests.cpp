@@ -22,27 +22,6 @@ CHostState& HostState() {
 
 namespace {
 
-int32_t RequestSize(uint32_t selector) {
-  switch (selector) {
-    case Request::kCreator: return sizeof(HostCreatorRec);
-    case Request::kMemAlloc: return sizeof(HostMemAllocRec);
-    case Request::kMemFree: return sizeof(HostMemFreeRec);
-    case Request::kAllocate: return sizeof(HostAllocateRec);
-    case Request::kModelReset: return sizeof(HostModelResetRec);
-    case Request::kStatus: return sizeof(HostStatusRec);
-    case Request::kGetGroup: return sizeof(HostModelGetGroupRec);
-    case Request::kDeleteGroup: return sizeof(HostDeleteGroupRec);
-    case Request::kGetVertex: return sizeof(HostModelGetVertexRec);
-    case Request::kGetFacet: return sizeof(HostModelGetFacetRec);
-    case Request::kAddVertex: return sizeof(HostAddVertexRec);
-    case Request::kAddFacet: return sizeof(HostAddFacetRec);
-    case Request::kAddChannel: return sizeof(HostAddChannelRec);
-    case Request::kGetChannel: return sizeof(HostGetChannelRec);
-    case Request::kSetChannel: return sizeof(HostSetChannelRec);
-    default: return 0;
-  }
-}
-
 // Record fields are packed to 4 bytes, so doubles in them may be misaligned:
 // they are only ever copied bytewise.
 void Put(void* out, const CVec3& v) {
@@ -100,7 +79,7 @@ int32_t CHost::Serve(uint32_t selector, int32_t size, void* record) {
   if (mTracing) mTrace.push_back(trace);
 
   int32_t answer = 0;
-  int32_t expected = RequestSize(selector);
+  int32_t expected = RequestRecordSize(selector);
   if (expected == 0) {
     answer = Violate("unknown request", selector, "the host serves no such request");
   } else if (size != expected) {

@@ -302,6 +302,27 @@ typedef HostChannelValueRec HostSetChannelRec;
 #pragma pack(pop)
 #endif
 
+// The size of the record a request carries in this build's layout (the size
+// argument the host must see); 0 for a selector that is not a request.
+constexpr int32_t RequestRecordSize(uint32_t selector) {
+  return selector == Request::kCreator       ? int32_t(sizeof(HostCreatorRec))
+         : selector == Request::kMemAlloc    ? int32_t(sizeof(HostMemAllocRec))
+         : selector == Request::kMemFree     ? int32_t(sizeof(HostMemFreeRec))
+         : selector == Request::kAllocate    ? int32_t(sizeof(HostAllocateRec))
+         : selector == Request::kModelReset  ? int32_t(sizeof(HostModelResetRec))
+         : selector == Request::kStatus      ? int32_t(sizeof(HostStatusRec))
+         : selector == Request::kGetGroup    ? int32_t(sizeof(HostModelGetGroupRec))
+         : selector == Request::kDeleteGroup ? int32_t(sizeof(HostDeleteGroupRec))
+         : selector == Request::kGetVertex   ? int32_t(sizeof(HostModelGetVertexRec))
+         : selector == Request::kGetFacet    ? int32_t(sizeof(HostModelGetFacetRec))
+         : selector == Request::kAddVertex   ? int32_t(sizeof(HostAddVertexRec))
+         : selector == Request::kAddFacet    ? int32_t(sizeof(HostAddFacetRec))
+         : selector == Request::kAddChannel  ? int32_t(sizeof(HostAddChannelRec))
+         : selector == Request::kGetChannel  ? int32_t(sizeof(HostGetChannelRec))
+         : selector == Request::kSetChannel  ? int32_t(sizeof(HostSetChannelRec))
+                                             : 0;
+}
+
 // ---------------------------------------------------------------------------
 // The layout, checked for the ABI being compiled.
 #define TRESSEL_OFFSET(type, field, mac, win64, win32) \
