@@ -21,6 +21,7 @@
 #include "cli/Session.h"
 #include "cli/StoredSettings.h"
 #include "cli/WireGroups.h"
+#include "host/CommandSizes.h"
 #include "host/FileService.h"
 #include "host/Host.h"
 #include "host/MacRoman.h"
@@ -86,27 +87,6 @@ CCheckResult OnFreshModule(const CValidateSubject& subject, const std::function<
   } catch (const CCheckSkip& skip) {
     return {CheckOutcome::kSkipped, skip.reason};
   }
-}
-
-// --- the commands' record sizes, written from the protocol's table rather than
-// taken from the shared record header, so a mistake made in both shows here.
-struct CCommandSize {
-  uint32_t selector;
-  int32_t macSize, win64Size, win32Size;
-  int32_t ThisBuild() const { return TRESSEL_ABI3(macSize, win64Size, win32Size); }
-};
-
-const std::vector<CCommandSize>& CommandSizes() {
-  static const std::vector<CCommandSize> sizes = {
-      {FourCC("ABOU"), 40, 48, 24},    {FourCC("BMAP"), 52, 64, 32}, {FourCC("CHEK"), 44, 56, 28},
-      {FourCC("DESC"), 300, 312, 284}, {FourCC("FCHN"), 40, 48, 24}, {FourCC("FINI"), 40, 48, 24},
-      {FourCC("GATR"), 52, 64, 32},    {FourCC("GBLR"), 52, 64, 32}, {FourCC("GENM"), 48, 56, 32},
-      {FourCC("GINF"), 52, 64, 32},    {FourCC("ICHN"), 64, 72, 48}, {FourCC("INFO"), 1076, 1088, 1060},
-      {FourCC("INIT"), 40, 48, 24},    {FourCC("INTF"), 40, 48, 24}, {FourCC("LCHN"), 68, 80, 56},
-      {FourCC("PINF"), 128, 136, 88},  {FourCC("RMAP"), 52, 64, 32}, {FourCC("SETM"), 828, 840, 816},
-      {FourCC("TMAP"), 52, 64, 32},    {FourCC("UCHN"), 64, 72, 48},
-  };
-  return sizes;
 }
 
 // --- scenes
@@ -183,7 +163,7 @@ bool IsGenerationRequest(uint32_t selector) {
 std::string RecordSizes(host::CHost& host) {
   host::CFileService& files = host::CFileService::Instance();
   host.EnableTrace(true);
-  for (const CCommandSize& command : CommandSizes()) {
+  for (const host::CCommandSize& command : host::CommandSizes()) {
     const int32_t size = command.ThisBuild();
     const std::string name = Code(command.selector);
     host.ClearTrace();
@@ -199,7 +179,7 @@ std::string RecordSizes(host::CHost& host) {
     Require(exactAnswer != 3, name + " of exactly " + std::to_string(size) + " bytes answered 3");
   }
   RequireClean(host, "record sizes");
-  return std::to_string(CommandSizes().size()) + " commands: one byte short answered 3 with no request, exact size accepted";
+  return std::to_string(host::CommandSizes().size()) + " commands: one byte short answered 3 with no request, exact size accepted";
 }
 
 std::string UnknownSelector(host::CHost& host) {
@@ -299,7 +279,7 @@ std::string CommandsDuringGenerate(host::CHost& host) {
   host.onRequest = [&](uint32_t selector, void*) {
     if (selector != Request::kGetGroup || sent) return;
     sent = true;
-    for (const CCommandSize& command : CommandSizes()) {
+    for (const host::CCommandSize& command : host::CommandSizes()) {
       int32_t answer = host.Send(command.selector);
       if (answer != 0 && failures.empty()) failures = Code(command.selector) + " answered " + std::to_string(answer);
     }
@@ -319,7 +299,7 @@ std::string CommandsDuringGenerate(host::CHost& host) {
   Require(host.ResetCount(0) == 0, "a nested 'SETM' asked for a reset");
   Require(host::CFileService::Instance().Opens() == 0, "a nested 'INIT' or 'INTF' opened the resource file");
   RequireClean(host, "'GENM'");
-  return std::to_string(CommandSizes().size() + 1) + " nested commands answered 0 without running";
+  return std::to_string(host::CommandSizes().size() + 1) + " nested commands answered 0 without running";
 }
 
 std::string ResourceFileMissing(host::CHost& host) {

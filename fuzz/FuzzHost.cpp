@@ -8,6 +8,7 @@
 
 #include "plugin/HostMemory.h"
 #include "plugin/PluginTask.h"
+#include "tests/support/TaskEntry.h"
 
 namespace {
 CFuzzHost* mCurrent = nullptr;
@@ -37,23 +38,13 @@ CFuzzHost::~CFuzzHost() {
 
 void CFuzzHost::Enter(uint32_t selector) {
   FUZZ_CHECK(!entered_ && stackCount < PluginTask::kMaxDepth);
-  PluginTask& task = plugStack[stackCount];
-  task.selector = selector;
-  task.recordSize = static_cast<int32_t>(record_.size());
-  task.record = &Header();
-  task.status = 0;
-  task.result = 0;
-  plug = &task;
-  ++stackCount;
-  MAlloc = MAllocProc;
-  MFree = MFreeProc;
+  PushTaskEntry(selector, &Header(), static_cast<int32_t>(record_.size()));
   entered_ = true;
 }
 
 void CFuzzHost::Leave() {
   FUZZ_CHECK(entered_);
-  --stackCount;
-  if (stackCount > 0) plug = &plugStack[stackCount - 1];
+  PopTaskEntry();
   entered_ = false;
 }
 

@@ -2,38 +2,24 @@
 // refused with 3 before anything runs; the exact size is accepted.
 #include <vector>
 
+#include "host/CommandSizes.h"
 #include "tests/host/ModuleHarness.h"
 
 namespace {
 
-struct CommandSize {
-  uint32_t selector;
-  // The protocol's whole-record sizes: macOS layout (also Linux), Win64, Win32.
-  int32_t macSize, win64Size, win32Size;
-  int32_t ThisBuild() const { return TRESSEL_ABI3(macSize, win64Size, win32Size); }
-};
+using host::CCommandSize;
 
-// Written from the protocol's table, not from the shared record header, so a
-// mistake made in both the header and the module still shows.
-const std::vector<CommandSize> kCommands = {
-    {FourCC("ABOU"), 40, 48, 24},       {FourCC("BMAP"), 52, 64, 32},   {FourCC("CHEK"), 44, 56, 28},
-    {FourCC("DESC"), 300, 312, 284},    {FourCC("FCHN"), 40, 48, 24},   {FourCC("FINI"), 40, 48, 24},
-    {FourCC("GATR"), 52, 64, 32},       {FourCC("GBLR"), 52, 64, 32},   {FourCC("GENM"), 48, 56, 32},
-    {FourCC("GINF"), 52, 64, 32},       {FourCC("ICHN"), 64, 72, 48},   {FourCC("INFO"), 1076, 1088, 1060},
-    {FourCC("INIT"), 40, 48, 24},       {FourCC("INTF"), 40, 48, 24},   {FourCC("LCHN"), 68, 80, 56},
-    {FourCC("PINF"), 128, 136, 88},     {FourCC("RMAP"), 52, 64, 32},   {FourCC("SETM"), 828, 840, 816},
-    {FourCC("TMAP"), 52, 64, 32},       {FourCC("UCHN"), 64, 72, 48},
-};
+const std::vector<CCommandSize>& kCommands = host::CommandSizes();
 
 class RecordSizeTest : public ProtocolTest {};
 
 TEST_F(RecordSizeTest, HostSizesMatchTheProtocolTable) {
-  for (const CommandSize& command : kCommands)
+  for (const CCommandSize& command : kCommands)
     EXPECT_EQ(host::CHost::RecordSize(command.selector), command.ThisBuild()) << host::CodeText(command.selector);
 }
 
 TEST_F(RecordSizeTest, OneByteShortIsRefusedAndNothingIsRequested) {
-  for (const CommandSize& command : kCommands) {
+  for (const CCommandSize& command : kCommands) {
     const int32_t size = command.ThisBuild();
     host.EnableTrace(true);
     host.ClearTrace();
@@ -44,7 +30,7 @@ TEST_F(RecordSizeTest, OneByteShortIsRefusedAndNothingIsRequested) {
 }
 
 TEST_F(RecordSizeTest, ExactSizeIsAccepted) {
-  for (const CommandSize& command : kCommands) {
+  for (const CCommandSize& command : kCommands) {
     const int32_t result = host.SendRaw(command.selector, command.ThisBuild());
     EXPECT_NE(result, 3) << host::CodeText(command.selector);
     if (command.selector == FourCC("PINF")) {

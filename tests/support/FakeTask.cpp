@@ -9,6 +9,7 @@
 
 #include "plugin/HostMemory.h"
 #include "plugin/PluginTask.h"
+#include "tests/support/TaskEntry.h"
 
 namespace {
 FakeTask* gCurrent = nullptr;
@@ -20,21 +21,11 @@ FakeTask::FakeTask(uint32_t selector) : record_(2048, 0), context_(&gContextTag)
   gCurrent = this;
   Header().hostCallback = &FakeTask::Callback;
   Header().hostContext = context_;
-  PluginTask& task = plugStack[stackCount];
-  task.selector = selector;
-  task.recordSize = static_cast<int32_t>(record_.size());
-  task.record = &Header();
-  task.status = 0;
-  task.result = 0;
-  plug = &task;
-  ++stackCount;
-  MAlloc = MAllocProc;
-  MFree = MFreeProc;
+  PushTaskEntry(selector, &Header(), static_cast<int32_t>(record_.size()));
 }
 
 FakeTask::~FakeTask() {
-  --stackCount;
-  if (stackCount > 0) plug = &plugStack[stackCount - 1];
+  PopTaskEntry();
   for (auto& block : live_) free(block.first);
   gCurrent = nullptr;
 }
