@@ -38,7 +38,7 @@ constexpr size_t kTagSlotBytes = sizeof(void*);
 
 struct CWireArguments {
   std::vector<std::string> meshes;
-  std::string output, mode, push, scale, select, scene, frames, preview;
+  std::string output, mode, push, scale, select, scene, frames, preview, view;
   bool outputGiven = false, modeGiven = false, pushGiven = false, scaleGiven = false, selectGiven = false;
   bool sceneGiven = false, framesGiven = false, previewGiven = false;
 };
@@ -89,7 +89,7 @@ void ParseFrames(const std::string& text, int32_t* first, int32_t* last) {
 bool IsPreviewFile(const std::filesystem::path& file) {
   std::string extension = file.extension().string();
   for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return extension == ".png" || extension == ".svg";
+  return extension == ".png" || extension == ".svg" || extension == ".html";
 }
 
 // A file to be written later must have a folder to go to: checked before the
@@ -113,6 +113,7 @@ struct CWirePlan {
   std::filesystem::path output;
   std::optional<cliio::CFramePattern> outputPattern, previewPattern;
   std::filesystem::path preview;
+  cliio::CPreviewOptions previewOptions;
   int32_t firstFrame = 0, lastFrame = 0;
   bool frames = false;
 };
@@ -138,6 +139,20 @@ std::vector<uint8_t> SettingsFor(const CWireArguments& arguments, const CScene& 
   return EncodeSettings(settings);
 }
 
+// The preview's header: the mesh files' names and the settings the run uses.
+void SetPreviewCaption(const std::vector<std::filesystem::path>& files, const std::vector<uint8_t>& stream,
+                       cliio::CPreviewCaption* caption) {
+  for (const std::filesystem::path& file : files)
+    caption->source += (caption->source.empty() ? "" : ", ") + file.filename().string();
+  CStoredSettings settings;
+  std::string detail;
+  caption->hasSettings = DecodeSettings(stream, &settings, &detail);
+  caption->mode = settings.mode;
+  caption->push = settings.push;
+  caption->scale = settings.scale;
+  if (settings.useExclude) caption->selection = settings.text;
+}
+
 CWirePlan Plan(const CWireArguments& arguments) {
   CWirePlan plan;
   // Flag values first, so a mistake is reported before any file is read.
@@ -161,10 +176,13 @@ CWirePlan Plan(const CWireArguments& arguments) {
     plan.outputPattern = pattern;
   }
   RequireFolderOf(plan.output, "-o");
+  if (!arguments.view.empty() && !cliio::ParsePreviewView(arguments.view, &plan.previewOptions.view))
+    Refuse("--view: '" + arguments.view + "' is not iso, front, back, left, right, top or bottom");
+  if (!arguments.view.empty() && !arguments.previewGiven) Refuse("--view: needs --preview");
   if (arguments.previewGiven) {
     plan.preview = arguments.preview;
     RequireFolderOf(plan.preview, "--preview");
-    if (!IsPreviewFile(plan.preview)) Refuse("--preview: " + arguments.preview + ": the extension is not .png or .svg");
+    if (!IsPreviewFile(plan.preview)) Refuse("--preview: " + arguments.preview + ": the extension is not .png, .svg or .html");
     if (plan.frames) {
       cliio::CFramePattern pattern;
       if (!cliio::CFramePattern::Parse(arguments.preview, &pattern, &patternError)) Refuse("--preview: " + patternError);
@@ -206,6 +224,7 @@ CWirePlan Plan(const CWireArguments& arguments) {
     for (cliio::CImportedMesh& mesh : imported) plan.meshes.push_back(std::move(mesh));
   }
   plan.stream = SettingsFor(arguments, plan.scene, arguments.scene);
+  SetPreviewCaption(plan.meshFiles, plan.stream, &plan.previewOptions.caption);
   return plan;
 }
 
@@ -353,7 +372,10 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
     }
     if (!plan.preview.empty()) {
       std::filesystem::path preview = plan.previewPattern ? std::filesystem::path(plan.previewPattern->NameFor(result.frame)) : plan.preview;
-      if (!cliio::WritePreview(preview, result.groups, plan.meshes, &error)) {
+      cliio::CPreviewOptions options = plan.previewOptions;
+      options.caption.hasFrame = plan.frames;
+      options.caption.frame = result.frame;
+      if (!cliio::WritePreview(preview, result.groups, plan.meshes, options, &error)) {
         std::cerr << "tressel: wire: " << error << "\n";
         return kExitUsage;
       }
@@ -380,7 +402,8 @@ void AddWireCommand(CLI::App& app, Action* action) {
   command->add_option("--select", arguments->select, "wire only the facets or chains this list names (e.g. \"1-3, *4\")")->type_name("TEXT");
   command->add_option("--scene", arguments->scene, "scene file to read when it exists and to save after the run")->type_name("FILE");
   command->add_option("--frames", arguments->frames, "frame range A-B: one output per frame, -o needs a %d pattern")->type_name("A-B");
-  command->add_option("--preview", arguments->preview, "also draw the wires to a .png or .svg")->type_name("FILE");
+  command->add_option("--preview", arguments->preview, "also draw the wires to a .png or .svg, or an interactive 3D .html page")->type_name("FILE");
+  command->add_option("--view", arguments->view, "the preview picture's view (default iso)")->type_name("iso|front|back|left|right|top|bottom");
   command->callback([command, action, arguments] {
     arguments->outputGiven = command->count("--output") > 0;
     arguments->modeGiven = command->count("--mode") > 0;

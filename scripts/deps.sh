@@ -1,10 +1,11 @@
 # Sourced by scripts/run and scripts/test: installs the Debian packages the
 # build needs when any is missing.
-TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libassimp-dev libcairo2-dev libncurses-dev"
+TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libassimp-dev libcairo2-dev libpng-dev libncurses-dev"
 # What the tests use beyond the build: clang for the record layout checks of
 # the other ABIs and the fuzz targets (libFuzzer comes with clang's runtime
-# libraries), tmux for the terminal dialog, the importer's test models.
-TRESSEL_TEST_PACKAGES="clang libclang-rt-dev tmux assimp-testmodels"
+# libraries), tmux for the terminal dialog, the importer's test models,
+# chromium for the preview page's test in a real browser.
+TRESSEL_TEST_PACKAGES="clang libclang-rt-dev tmux assimp-testmodels chromium"
 
 # tressel_install_deps [extra packages...]
 tressel_install_deps() {
@@ -19,6 +20,19 @@ tressel_install_deps() {
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
   fi
+  tressel_install_node
+}
+
+# node and npm build the preview page (npm ci of web/package-lock.json into the
+# build folder, then a bundle). Any node and npm already on the PATH will do;
+# otherwise Debian's.
+tressel_install_node() {
+  command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 && return 0
+  echo "installing: nodejs npm" >&2
+  local sudo=""
+  [ "$(id -u)" = 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq nodejs npm >/dev/null
 }
 
 # The Windows builds only: the mingw-w64 cross compilers (the posix threading

@@ -1,149 +1,467 @@
-// Renders wires and meshes with cairo in an orthographic three-quarter view:
-// turned 30 degrees about the vertical (y) axis and seen from 25 degrees above
-// (the camera looks along -z before turning), fitted to the projected bounds with a margin on a white 800x600
-// image. Meshes are faint grey outlines under the wires, one colour per group.
-// Linear in the number of facets and segments.
+// The still preview's shared parts and the PNG. The PNG is painted in two
+// passes: straight into the image's pixels (PreviewRaster.h) a light tint
+// where the mesh is, then every wire segment from the farthest to the nearest,
+// nearer ones wider and in fuller colour; then cairo sets the header line and
+// the legend over it. Linear in facets and segments apart from one sort of the
+// segments by depth.
 #include "cli/io/Preview.h"
 
-#include <cairo-svg.h>
 #include <cairo.h>
+#include <png.h>
 
 #include <algorithm>
-#include <cctype>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "cli/io/AtomicFile.h"
+#include "cli/io/GroupColors.h"
+#include "cli/io/PreviewRaster.h"
+#include "cli/io/PreviewScene.h"
+
+// The text of the pictures goes through cairo's fonts and so fontconfig, whose
+// process-wide caches are never freed: the leak checker of the sanitizer
+// builds is told to pass over them (a hook it looks up by name; other builds
+// never call it).
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace cliio {
 
 namespace {
 
-constexpr double kMargin = 40;
-constexpr double kTurn = 30.0 * M_PI / 180.0;
-constexpr double kTilt = 25.0 * M_PI / 180.0;
+constexpr double kMargin = 30;
+constexpr struct {
+  PreviewView view;
+  const char* name;
+} kViewNames[] = {{PreviewView::kIso, "iso"},   {PreviewView::kFront, "front"}, {PreviewView::kBack, "back"},
+                  {PreviewView::kLeft, "left"}, {PreviewView::kRight, "right"}, {PreviewView::kTop, "top"},
+                  {PreviewView::kBottom, "bottom"}};
 
-struct CScreenPoint {
-  double x, y;
-};
-
-// Screen coordinates with y pointing up; false for a non-finite point.
-bool Project(const double position[3], CScreenPoint* point) {
-  const double x = position[0] * std::cos(kTurn) + position[2] * std::sin(kTurn);
-  const double depth = -position[0] * std::sin(kTurn) + position[2] * std::cos(kTurn);
-  const double y = position[1] * std::cos(kTilt) - depth * std::sin(kTilt);
-  point->x = x;
-  point->y = y;
-  return std::isfinite(x) && std::isfinite(y);
+// The shortest text that reads back as the same float: 0.3f is "0.3".
+std::string Number(float value) {
+  char text[32];
+  auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
 }
 
-class CFit {
- public:
-  void Include(const double position[3]) {
-    CScreenPoint point;
-    if (!Project(position, &point)) return;
-    mLow.x = std::min(mLow.x, point.x);
-    mLow.y = std::min(mLow.y, point.y);
-    mHigh.x = std::max(mHigh.x, point.x);
-    mHigh.y = std::max(mHigh.y, point.y);
-    mAny = true;
+// A byte sequence's length if it starts a valid UTF-8 character, else 0.
+size_t Utf8Length(const std::string& text, size_t at) {
+  const unsigned char lead = static_cast<unsigned char>(text[at]);
+  size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                                 : lead >= 0xF0 && lead < 0xF5   ? 4 : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i)
+    if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
+  const unsigned char second = static_cast<unsigned char>(text[at + 1 < text.size() ? at + 1 : at]);
+  if (lead == 0xE0 && second < 0xA0) return 0;   // overlong
+  if (lead == 0xED && second >= 0xA0) return 0;  // surrogates
+  if (lead == 0xF0 && second < 0x90) return 0;   // overlong
+  if (lead == 0xF4 && second >= 0x90) return 0;  // past U+10FFFF
+  return length;
+}
+
+CRgb ToRgb(const CGroupColor& colour) { return {colour.red / 255.0, colour.green / 255.0, colour.blue / 255.0}; }
+
+// The longest start of `text` (whole characters) that fits `width` at the
+// cairo context's font, with an ellipsis when cut.
+std::string Fit(cairo_t* cairo, const std::string& text, double width) {
+  cairo_text_extents_t extents;
+  cairo_text_extents(cairo, text.c_str(), &extents);
+  if (extents.x_advance <= width) return text;
+  std::string cut = text;
+  while (!cut.empty()) {
+    size_t end = cut.size() - 1;
+    while (end > 0 && (static_cast<unsigned char>(cut[end]) & 0xC0) == 0x80) --end;
+    cut.resize(end);
+    const std::string candidate = cut + "\xE2\x80\xA6";
+    cairo_text_extents(cairo, candidate.c_str(), &extents);
+    if (extents.x_advance <= width) return candidate;
   }
+  return "";
+}
 
-  void Settle() {
-    if (!mAny) return;
-    const double width = mHigh.x - mLow.x, height = mHigh.y - mLow.y;
-    const double room = std::min((kPreviewWidth - 2 * kMargin) / std::max(width, 1e-300),
-                                 (kPreviewHeight - 2 * kMargin) / std::max(height, 1e-300));
-    mScale = (width > 0 || height > 0) && std::isfinite(room) ? room : 1.0;
-    mCentre = {(mLow.x + mHigh.x) / 2, (mLow.y + mHigh.y) / 2};
-  }
-
-  bool Place(const double position[3], CScreenPoint* pixel) const {
-    CScreenPoint point;
-    if (!Project(position, &point)) return false;
-    pixel->x = kPreviewWidth / 2.0 + (point.x - mCentre.x) * mScale;
-    pixel->y = kPreviewHeight / 2.0 - (point.y - mCentre.y) * mScale;
-    return std::isfinite(pixel->x) && std::isfinite(pixel->y);
-  }
-
- private:
-  bool mAny = false;
-  CScreenPoint mLow{HUGE_VAL, HUGE_VAL}, mHigh{-HUGE_VAL, -HUGE_VAL};
-  CScreenPoint mCentre{0, 0};
-  double mScale = 1;
-};
-
-void Draw(cairo_t* cairo, const std::vector<CWireGroup>& wires, const std::vector<CImportedMesh>& meshes) {
-  CFit fit;
+void DrawWires(unsigned char* pixels, int stride, const std::vector<CWireGroup>& wires,
+               const std::vector<CImportedMesh>& meshes, PreviewView view) {
+  CViewFit fit(view);
   for (const CImportedMesh& mesh : meshes)
-    for (const CImportedVertex& vertex : mesh.vertices) fit.Include(vertex.position);
+    for (const CImportedVertex& vertex : mesh.vertices) fit.Include(vertex.position, false);
   for (const CWireGroup& group : wires)
-    for (const CWireVertex& vertex : group.vertices) fit.Include(vertex.position);
-  fit.Settle();
+    for (const CWireVertex& vertex : group.vertices) fit.Include(vertex.position, true);
+  fit.Settle(kPreviewWidth, kPreviewHeight, kMargin);
 
-  cairo_set_source_rgb(cairo, 1, 1, 1);
-  cairo_paint(cairo);
-  cairo_set_line_join(cairo, CAIRO_LINE_JOIN_ROUND);
-  cairo_set_line_cap(cairo, CAIRO_LINE_CAP_ROUND);
-
-  cairo_set_source_rgba(cairo, 0.35, 0.35, 0.4, 0.25);
-  cairo_set_line_width(cairo, 0.7);
+  CRaster raster(pixels, stride, 0, kPreviewHeaderHeight, kPreviewWidth, kPreviewHeight);
+  raster.Fill({1, 1, 1});
+  // The mesh: a light tint where any of its facets lies (each pixel tinted
+  // once, so layers of surface do not darken into a blot), lines faintly.
+  const CRgb meshColour{0.55, 0.58, 0.66};
+  std::vector<double> placed;
   for (const CImportedMesh& mesh : meshes) {
-    const int32_t vertexCount = static_cast<int32_t>(mesh.vertices.size());
+    placed.assign(mesh.vertices.size() * 2, NAN);
+    for (size_t v = 0; v < mesh.vertices.size(); ++v)
+      fit.Place(mesh.vertices[v].position, &placed[2 * v], &placed[2 * v + 1]);
+    const int32_t count = static_cast<int32_t>(mesh.vertices.size());
+    auto x = [&](int32_t corner) { return placed[2 * size_t(corner)]; };
+    auto y = [&](int32_t corner) { return placed[2 * size_t(corner) + 1] + kPreviewHeaderHeight; };
     for (const CImportedFacet& facet : mesh.facets) {
       if (facet.count < 2 || facet.count > 4) continue;
-      CScreenPoint corners[4];
-      bool drawable = true;
-      for (int32_t i = 0; i < facet.count && drawable; ++i)
-        drawable = facet.corners[i] >= 0 && facet.corners[i] < vertexCount &&
-                   fit.Place(mesh.vertices[facet.corners[i]].position, &corners[i]);
-      if (!drawable) continue;
-      cairo_move_to(cairo, corners[0].x, corners[0].y);
-      for (int32_t i = 1; i < facet.count; ++i) cairo_line_to(cairo, corners[i].x, corners[i].y);
-      if (facet.count > 2) cairo_close_path(cairo);
-    }
-    cairo_stroke(cairo);
-  }
-
-  static const double kPalette[][3] = {{0.80, 0.10, 0.10}, {0.05, 0.35, 0.80}, {0.05, 0.55, 0.20},
-                                       {0.60, 0.20, 0.70}, {0.85, 0.45, 0.00}, {0.00, 0.50, 0.55}};
-  cairo_set_line_width(cairo, 1.6);
-  for (size_t g = 0; g < wires.size(); ++g) {
-    const double* colour = kPalette[g % (sizeof kPalette / sizeof kPalette[0])];
-    cairo_set_source_rgb(cairo, colour[0], colour[1], colour[2]);
-    const CWireGroup& group = wires[g];
-    for (const std::vector<int32_t>& polyline : JoinPolylines(group.segments)) {
-      bool drawing = false;
-      for (int32_t index : polyline) {
-        CScreenPoint pixel;
-        if (!fit.Place(group.vertices[index].position, &pixel)) {
-          drawing = false;
-          continue;
-        }
-        if (drawing)
-          cairo_line_to(cairo, pixel.x, pixel.y);
-        else
-          cairo_move_to(cairo, pixel.x, pixel.y);
-        drawing = true;
+      bool inRange = true;
+      for (int32_t i = 0; i < facet.count; ++i) inRange = inRange && facet.corners[i] >= 0 && facet.corners[i] < count;
+      if (!inRange) continue;
+      const int32_t* c = facet.corners;
+      if (facet.count == 2) {
+        raster.Line(x(c[0]), y(c[0]), x(c[1]), y(c[1]), 1.0, meshColour, 0.3);
+        continue;
       }
+      raster.Cover(x(c[0]), y(c[0]), x(c[1]), y(c[1]), x(c[2]), y(c[2]));
+      if (facet.count == 4) raster.Cover(x(c[0]), y(c[0]), x(c[2]), y(c[2]), x(c[3]), y(c[3]));
     }
-    cairo_stroke(cairo);
+  }
+  raster.Tint(meshColour, 0.22);
+  // The wires, far to near, nearer ones wider and in fuller colour.
+  std::vector<CRgb> colours;
+  std::vector<std::vector<double>> screen(wires.size());
+  for (size_t g = 0; g < wires.size(); ++g) {
+    colours.push_back(ToRgb(GroupColor(g)));
+    const CWireGroup& group = wires[g];
+    screen[g].resize(group.vertices.size() * 2);
+    for (size_t v = 0; v < group.vertices.size(); ++v)
+      if (!fit.Place(group.vertices[v].position, &screen[g][2 * v], &screen[g][2 * v + 1])) screen[g][2 * v] = NAN;
+  }
+  for (const CDepthSegment& segment : SegmentsFarToNear(wires, fit)) {
+    const std::vector<double>& points = screen[segment.group];
+    const size_t a = size_t(segment.a), b = size_t(segment.b);
+    const double strength = 0.3 + 0.7 * segment.nearness;
+    const CRgb& full = colours[segment.group];
+    const CRgb colour{1 + (full.red - 1) * strength, 1 + (full.green - 1) * strength, 1 + (full.blue - 1) * strength};
+    raster.Line(points[2 * a], points[2 * a + 1] + kPreviewHeaderHeight, points[2 * b],
+                points[2 * b + 1] + kPreviewHeaderHeight, 0.9 + 1.0 * segment.nearness, colour, 1.0);
   }
 }
 
-cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-  return CAIRO_STATUS_SUCCESS;
+void DrawText(cairo_t* cairo, const std::vector<CWireGroup>& wires, const CPreviewOptions& options,
+              const CPreviewLayout& layout) {
+  cairo_select_font_face(cairo, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  // The header band.
+  cairo_set_source_rgb(cairo, 0.94, 0.94, 0.95);
+  cairo_rectangle(cairo, 0, 0, layout.width, kPreviewHeaderHeight);
+  cairo_fill(cairo);
+  cairo_set_source_rgb(cairo, 0.1, 0.1, 0.12);
+  cairo_set_font_size(cairo, 13);
+  cairo_move_to(cairo, 10, 20);
+  cairo_show_text(cairo, Fit(cairo, CleanText(PreviewHeader(options.caption, wires)), layout.width - 20).c_str());
+  // The view's name, bottom left.
+  cairo_set_font_size(cairo, 11);
+  cairo_set_source_rgb(cairo, 0.45, 0.45, 0.5);
+  cairo_move_to(cairo, 10, layout.height - 10);
+  cairo_show_text(cairo, (std::string("view: ") + PreviewViewName(options.view)).c_str());
+  // The legend.
+  const double textWidth = kLegendColumnWidth - kLegendSwatch - 18;
+  if (!wires.empty()) {
+    cairo_set_source_rgb(cairo, 0.85, 0.85, 0.87);
+    cairo_rectangle(cairo, kPreviewWidth, kPreviewHeaderHeight, 1, kPreviewHeight);
+    cairo_fill(cairo);
+  }
+  if (layout.noteRow) {
+    cairo_set_source_rgb(cairo, 0.45, 0.1, 0.1);
+    cairo_move_to(cairo, kPreviewWidth + 10, kPreviewHeaderHeight + 8 + 12);
+    cairo_show_text(cairo, Fit(cairo, LegendNote(wires.size()), kLegendColumnWidth - 14).c_str());
+  }
+  for (size_t g = 0; g < layout.rows.size(); ++g) {
+    const CLegendRow& row = layout.rows[g];
+    const CGroupColor colour = GroupColor(g);
+    cairo_set_source_rgb(cairo, colour.red / 255.0, colour.green / 255.0, colour.blue / 255.0);
+    cairo_rectangle(cairo, row.x, row.y + 3, kLegendSwatch, kLegendSwatch);
+    cairo_fill(cairo);
+    cairo_set_source_rgb(cairo, 0.1, 0.1, 0.12);
+    cairo_move_to(cairo, row.x + kLegendSwatch + 6, row.y + 12);
+    cairo_show_text(cairo, Fit(cairo, CleanText(wires[g].name), textWidth).c_str());
+  }
+  if (layout.unlisted > 0) {
+    cairo_set_source_rgb(cairo, 0.45, 0.45, 0.5);
+    cairo_move_to(cairo, layout.moreRow.x, layout.moreRow.y + 12);
+    cairo_show_text(cairo, UnlistedRow(layout.unlisted).c_str());
+  }
+}
+
+// The image as PNG, through libpng at a low compression level: cairo's own
+// writer compresses harder, which took about as long as drawing every wire
+// while making the file only a little smaller.
+struct CPngOutput {
+  std::string* bytes;
+};
+
+void AppendPngData(png_structp png, png_bytep data, png_size_t length) {
+  static_cast<CPngOutput*>(png_get_io_ptr(png))->bytes->append(reinterpret_cast<const char*>(data), length);
+}
+
+void FlushPng(png_structp) {}
+
+bool EncodePng(cairo_surface_t* surface, std::string* bytes, std::string* failure) {
+  const int width = cairo_image_surface_get_width(surface), height = cairo_image_surface_get_height(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  const unsigned char* pixels = cairo_image_surface_get_data(surface);
+  std::vector<png_byte> row(size_t(width) * 3);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info) {
+    png_destroy_write_struct(&png, nullptr);
+    *failure = "out of memory";
+    return false;
+  }
+  CPngOutput output{bytes};
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    *failure = "the PNG encoder failed";
+    return false;
+  }
+  png_set_write_fn(png, &output, AppendPngData, FlushPng);
+  png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_compression_level(png, 2);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB | PNG_FILTER_UP);
+  png_write_info(png, info);
+  for (int y = 0; y < height; ++y) {
+    const unsigned char* source = pixels + std::ptrdiff_t(y) * stride;
+    for (int x = 0; x < width; ++x) {
+      uint32_t pixel;
+      std::memcpy(&pixel, source + 4 * x, 4);
+      row[3 * size_t(x)] = png_byte(pixel >> 16);
+      row[3 * size_t(x) + 1] = png_byte(pixel >> 8);
+      row[3 * size_t(x) + 2] = png_byte(pixel);
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+bool RenderPng(const std::vector<CWireGroup>& wires, const std::vector<CImportedMesh>& meshes,
+               const CPreviewOptions& options, std::string* bytes, std::string* failure) {
+  const CPreviewLayout layout = LayoutPreview(wires.size());
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, layout.width, layout.height);
+  cairo_status_t status = cairo_surface_status(surface);
+  if (status == CAIRO_STATUS_SUCCESS) {
+    cairo_t* cairo = cairo_create(surface);
+    cairo_set_source_rgb(cairo, 1, 1, 1);
+    cairo_paint(cairo);
+    cairo_surface_flush(surface);
+    DrawWires(cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface), wires, meshes,
+              options.view);
+    cairo_surface_mark_dirty(surface);
+    DrawText(cairo, wires, options, layout);
+    status = cairo_status(cairo);
+    cairo_destroy(cairo);
+  }
+  if (status != CAIRO_STATUS_SUCCESS) {
+    *failure = cairo_status_to_string(status);
+    cairo_surface_destroy(surface);
+    return false;
+  }
+  cairo_surface_flush(surface);
+  const bool encoded = EncodePng(surface, bytes, failure);
+  cairo_surface_destroy(surface);
+  return encoded;
 }
 
 }  // namespace
 
+bool ParsePreviewView(const std::string& text, PreviewView* view) {
+  for (const auto& entry : kViewNames)
+    if (text == entry.name) {
+      *view = entry.view;
+      return true;
+    }
+  return false;
+}
+
+const char* PreviewViewName(PreviewView view) {
+  for (const auto& entry : kViewNames)
+    if (entry.view == view) return entry.name;
+  return "iso";
+}
+
+const CProjection& ProjectionFor(PreviewView view) {
+  static const double kThird = 1 / std::sqrt(3.0), kHalf = 1 / std::sqrt(2.0), kSixth = 1 / std::sqrt(6.0);
+  static const CProjection kIso{{kHalf, 0, -kHalf}, {-kSixth, 2 * kSixth, -kSixth}, {kThird, kThird, kThird}};
+  static const CProjection kFront{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  static const CProjection kBack{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}};
+  static const CProjection kLeft{{0, 0, 1}, {0, 1, 0}, {-1, 0, 0}};
+  static const CProjection kRight{{0, 0, -1}, {0, 1, 0}, {1, 0, 0}};
+  static const CProjection kTop{{1, 0, 0}, {0, 0, -1}, {0, 1, 0}};
+  static const CProjection kBottom{{1, 0, 0}, {0, 0, 1}, {0, -1, 0}};
+  switch (view) {
+    case PreviewView::kFront: return kFront;
+    case PreviewView::kBack: return kBack;
+    case PreviewView::kLeft: return kLeft;
+    case PreviewView::kRight: return kRight;
+    case PreviewView::kTop: return kTop;
+    case PreviewView::kBottom: return kBottom;
+    case PreviewView::kIso: break;
+  }
+  return kIso;
+}
+
+namespace {
+double Dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+}  // namespace
+
+void CViewFit::Include(const double position[3], bool wire) {
+  const double x = Dot(position, mProjection.right), y = Dot(position, mProjection.up);
+  if (!std::isfinite(x) || !std::isfinite(y)) return;
+  mLowX = std::min(mLowX, x);
+  mLowY = std::min(mLowY, y);
+  mHighX = std::max(mHighX, x);
+  mHighY = std::max(mHighY, y);
+  mAny = true;
+  if (!wire) return;
+  const double depth = Dot(position, mProjection.toward);
+  mNear = std::max(mNear, depth);
+  mFar = std::min(mFar, depth);
+}
+
+void CViewFit::Settle(double width, double height, double margin) {
+  mWidth = width;
+  mHeight = height;
+  if (!mAny) return;
+  const double spanX = mHighX - mLowX, spanY = mHighY - mLowY;
+  const double room = std::min((width - 2 * margin) / std::max(spanX, 1e-300), (height - 2 * margin) / std::max(spanY, 1e-300));
+  mScale = (spanX > 0 || spanY > 0) && std::isfinite(room) ? room : 1.0;
+  mCentreX = mLowX / 2 + mHighX / 2;
+  mCentreY = mLowY / 2 + mHighY / 2;
+}
+
+bool CViewFit::Place(const double position[3], double* x, double* y) const {
+  *x = mWidth / 2 + (Dot(position, mProjection.right) - mCentreX) * mScale;
+  *y = mHeight / 2 - (Dot(position, mProjection.up) - mCentreY) * mScale;
+  return std::isfinite(*x) && std::isfinite(*y);
+}
+
+double CViewFit::Nearness(const double position[3]) const {
+  const double span = mNear - mFar;
+  if (!(span > 0) || !std::isfinite(span)) return 1.0;
+  return std::clamp((Dot(position, mProjection.toward) - mFar) / span, 0.0, 1.0);
+}
+
+std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit) {
+  std::vector<CDepthSegment> order;
+  size_t total = 0;
+  for (const CWireGroup& group : wires) total += group.segments.size();
+  order.reserve(total);
+  std::vector<float> nearness;
+  for (size_t g = 0; g < wires.size(); ++g) {
+    const CWireGroup& group = wires[g];
+    nearness.resize(group.vertices.size());
+    for (size_t v = 0; v < group.vertices.size(); ++v) nearness[v] = float(fit.Nearness(group.vertices[v].position));
+    for (const CWireSegment& segment : group.segments)
+      order.push_back({(nearness[size_t(segment.a)] + nearness[size_t(segment.b)]) / 2, uint32_t(g), segment.a, segment.b});
+  }
+  // A counting sort on the nearness in 4096 steps: linear, and finer than
+  // any difference the picture can show. Equal steps keep their order.
+  constexpr size_t kSteps = 4096;
+  auto step = [](float nearness) { return std::min(kSteps - 1, size_t(std::max(0.0f, nearness) * float(kSteps))); };
+  std::vector<size_t> start(kSteps + 1, 0);
+  for (const CDepthSegment& segment : order) ++start[step(segment.nearness) + 1];
+  for (size_t i = 1; i <= kSteps; ++i) start[i] += start[i - 1];
+  std::vector<CDepthSegment> sorted(order.size());
+  for (const CDepthSegment& segment : order) sorted[start[step(segment.nearness)]++] = segment;
+  return sorted;
+}
+
+std::string CleanText(const std::string& text) {
+  std::string clean;
+  clean.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = Utf8Length(text, at);
+    if (length == 0) {
+      clean += '?';
+      ++at;
+      continue;
+    }
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    if (length == 1 && (c < 0x20 || c == 0x7F))
+      clean += ' ';
+    else
+      clean.append(text, at, length);
+    at += length;
+  }
+  return clean;
+}
+
+std::string EscapeMarkup(const std::string& text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      case '"': escaped += "&quot;"; break;
+      case '\'': escaped += "&#39;"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string PreviewHeader(const CPreviewCaption& caption, const std::vector<CWireGroup>& wires) {
+  size_t polylines = 0, segments = 0;
+  for (const CWireGroup& group : wires) {
+    polylines += CountPolylines(group.segments);
+    segments += group.segments.size();
+  }
+  const char* dot = " \xC2\xB7 ";
+  std::string header = caption.source.empty() ? "wires" : caption.source;
+  if (caption.hasFrame) header += dot + std::string("frame ") + std::to_string(caption.frame);
+  if (caption.hasSettings) {
+    header += dot + std::string("mode ") + std::to_string(caption.mode);
+    header += dot + std::string("push ") + Number(caption.push);
+    header += dot + std::string("scale ") + Number(caption.scale);
+    if (!caption.selection.empty()) header += dot + std::string("select ") + caption.selection;
+  }
+  header += dot + std::to_string(polylines) + (polylines == 1 ? " wire" : " wires");
+  header += dot + std::to_string(segments) + (segments == 1 ? " segment" : " segments");
+  return header;
+}
+
+std::string LegendNote(size_t groupCount) {
+  if (groupCount <= kDistinctGroupColors) return "";
+  return "groups " + std::to_string(kDistinctGroupColors) + " apart share a colour";
+}
+
+std::string UnlistedRow(size_t unlisted) {
+  return "\xE2\x80\xA6 and " + std::to_string(unlisted) + " more group" + (unlisted == 1 ? "" : "s");
+}
+
+CPreviewLayout LayoutPreview(size_t groupCount) {
+  CPreviewLayout layout;
+  if (groupCount == 0) return layout;
+  layout.noteRow = !LegendNote(groupCount).empty();
+  const int top = kPreviewHeaderHeight + 8;
+  const size_t perColumn = size_t((kPreviewHeight - 16) / kLegendRowHeight);
+  size_t slots = kLegendMaxColumns * perColumn - (layout.noteRow ? 1 : 0);
+  if (groupCount > slots) --slots;  // room for the "and N more" row
+  const size_t listed = std::min(groupCount, slots);
+  layout.unlisted = groupCount - listed;
+  size_t slot = layout.noteRow ? 1 : 0;
+  auto place = [&](size_t at) {
+    return CLegendRow{kPreviewWidth + 10 + int(at / perColumn) * kLegendColumnWidth,
+                      top + int(at % perColumn) * kLegendRowHeight};
+  };
+  for (size_t g = 0; g < listed; ++g, ++slot) layout.rows.push_back(place(slot));
+  if (layout.unlisted) layout.moreRow = place(slot);
+  const size_t columns = (slot + (layout.unlisted ? 1 : 0) + perColumn - 1) / perColumn;
+  layout.width = kPreviewWidth + int(columns) * kLegendColumnWidth;
+  return layout;
+}
+
 bool WritePreview(const std::filesystem::path& file, const std::vector<CWireGroup>& wires,
-                  const std::vector<CImportedMesh>& meshes, std::string* error) {
+                  const std::vector<CImportedMesh>& meshes, const CPreviewOptions& options, std::string* error) {
   std::string extension = file.extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (extension != ".png" && extension != ".svg") {
-    *error = file.string() + ": unknown preview format (use .png or .svg)";
+  if (extension != ".png" && extension != ".svg" && extension != ".html") {
+    *error = file.string() + ": unknown preview format (use .png, .svg or .html)";
     return false;
   }
   std::string detail;
@@ -152,21 +470,12 @@ bool WritePreview(const std::filesystem::path& file, const std::vector<CWireGrou
     return false;
   }
   std::string bytes;
-  cairo_surface_t* surface =
-      extension == ".png"
-          ? cairo_image_surface_create(CAIRO_FORMAT_RGB24, kPreviewWidth, kPreviewHeight)
-          : cairo_svg_surface_create_for_stream(AppendToString, &bytes, kPreviewWidth, kPreviewHeight);
-  cairo_t* cairo = cairo_create(surface);
-  Draw(cairo, wires, meshes);
-  cairo_status_t status = cairo_status(cairo);
-  cairo_destroy(cairo);
-  if (status == CAIRO_STATUS_SUCCESS && extension == ".png")
-    status = cairo_surface_write_to_png_stream(surface, AppendToString, &bytes);
-  cairo_surface_finish(surface);
-  if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
-  cairo_surface_destroy(surface);
-  if (status != CAIRO_STATUS_SUCCESS) {
-    *error = file.string() + ": the preview could not be drawn (" + cairo_status_to_string(status) + ")";
+  if (extension == ".svg") {
+    bytes = RenderSvg(wires, meshes, options);
+  } else if (extension == ".html") {
+    bytes = RenderPage(wires, meshes, options);
+  } else if (!RenderPng(wires, meshes, options, &bytes, &detail)) {
+    *error = file.string() + ": the preview could not be drawn (" + detail + ")";
     return false;
   }
   return WriteFileAtomically(file, bytes, error);

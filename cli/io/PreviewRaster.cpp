@@ -1,0 +1,151 @@
+// Each line is walked along its major axis one pixel at a time; at each step
+// the few pixels across it get the coverage of a round-ended stroke, estimated
+// from the distance of the pixel centre to the segment.
+#include "cli/io/PreviewRaster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+
+namespace cliio {
+
+CRaster::CRaster(unsigned char* pixels, int stride, int left, int top, int width, int height)
+    : mPixels(pixels), mStride(stride), mLeft(left), mTop(top), mRight(left + width), mBottom(top + height) {}
+
+namespace {
+
+uint32_t Pack(const CRgb& colour) {
+  auto channel = [](double value) { return uint32_t(std::clamp(value, 0.0, 1.0) * 255 + 0.5); };
+  return (channel(colour.red) << 16) | (channel(colour.green) << 8) | channel(colour.blue);
+}
+
+}  // namespace
+
+void CRaster::Fill(const CRgb& colour) {
+  for (int y = mTop; y < mBottom; ++y)
+    for (int x = mLeft; x < mRight; ++x) Blend(x, y, Pack(colour), 256);
+}
+
+void CRaster::Blend(int x, int y, uint32_t target, int weight) {
+  if (x < mLeft || x >= mRight || y < mTop || y >= mBottom) return;
+  BlendInside(x, y, target, weight);
+}
+
+void CRaster::BlendInside(int x, int y, uint32_t target, int weight) {
+  uint32_t pixel;
+  unsigned char* at = mPixels + std::ptrdiff_t(y) * mStride + std::ptrdiff_t(x) * 4;
+  std::memcpy(&pixel, at, 4);
+  uint32_t mixed = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int old = int((pixel >> shift) & 0xFF), wanted = int((target >> shift) & 0xFF);
+    mixed |= uint32_t(old + (((wanted - old) * weight + 128) >> 8)) << shift;
+  }
+  std::memcpy(at, &mixed, 4);
+}
+
+void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, double y2) {
+  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) ||
+      !std::isfinite(y2))
+    return;
+  const int width = mRight - mLeft, height = mBottom - mTop;
+  if (mCovered.empty()) mCovered.assign(size_t(width) * size_t(height), 0);
+  // Sort by y, then fill each row between the long edge and the short ones.
+  if (y1 < y0) { std::swap(x0, x1); std::swap(y0, y1); }
+  if (y2 < y0) { std::swap(x0, x2); std::swap(y0, y2); }
+  if (y2 < y1) { std::swap(x1, x2); std::swap(y1, y2); }
+  if (!(y2 > y0)) return;
+  const int firstRow = std::max(mTop, int(std::ceil(y0 - 0.5))), lastRow = std::min(mBottom - 1, int(std::floor(y2 - 0.5)));
+  for (int row = firstRow; row <= lastRow; ++row) {
+    const double y = row + 0.5;
+    const double longX = x0 + (x2 - x0) * (y - y0) / (y2 - y0);
+    double shortX;
+    if (y < y1)
+      shortX = y1 > y0 ? x0 + (x1 - x0) * (y - y0) / (y1 - y0) : x1;
+    else
+      shortX = y2 > y1 ? x1 + (x2 - x1) * (y - y1) / (y2 - y1) : x1;
+    const double left = std::min(longX, shortX), right = std::max(longX, shortX);
+    const int from = std::max(mLeft, int(std::ceil(left - 0.5))), to = std::min(mRight - 1, int(std::floor(right - 0.5)));
+    if (from <= to)
+      std::memset(&mCovered[size_t(row - mTop) * size_t(width) + size_t(from - mLeft)], 1, size_t(to - from + 1));
+  }
+}
+
+void CRaster::Tint(const CRgb& colour, double opacity) {
+  if (mCovered.empty()) return;
+  const uint32_t target = Pack(colour);
+  const int weight = int(std::clamp(opacity, 0.0, 1.0) * 256 + 0.5);
+  const int width = mRight - mLeft;
+  for (int y = mTop; y < mBottom; ++y)
+    for (int x = mLeft; x < mRight; ++x)
+      if (mCovered[size_t(y - mTop) * size_t(width) + size_t(x - mLeft)]) Blend(x, y, target, weight);
+}
+
+void CRaster::Line(double x0, double y0, double x1, double y1, double width, const CRgb& colour, double opacity) {
+  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return;
+  const double half = width / 2;
+  const double reach = half + 0.5;  // farthest a pixel centre can be and still be touched
+  // Wholly outside the clip rectangle: nothing to do (also keeps far-off
+  // coordinates from walking millions of steps).
+  if (std::max(x0, x1) + reach < mLeft || std::min(x0, x1) - reach > mRight || std::max(y0, y1) + reach < mTop ||
+      std::min(y0, y1) - reach > mBottom)
+    return;
+  const uint32_t target = Pack(colour);
+  const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
+  // Work in (major, minor) coordinates.
+  double a0 = steep ? y0 : x0, b0 = steep ? x0 : y0, a1 = steep ? y1 : x1, b1 = steep ? x1 : y1;
+  if (a0 > a1) {
+    std::swap(a0, a1);
+    std::swap(b0, b1);
+  }
+  const double da = a1 - a0, db = b1 - b0;
+  const double length2 = da * da + db * db;
+  const double length = std::sqrt(length2);
+  const double slope = da > 0 ? db / da : 0;
+  // Across the line, the distance to it is the offset along the minor axis
+  // times da / length; so pixels farther than reach * length / da across
+  // cannot be touched.
+  const double across = da > 0 ? reach * length / da : reach;
+  const double inverseLength = length > 0 ? 1 / length : 0;
+  const double lowLimit = steep ? mTop : mLeft, highLimit = steep ? mBottom : mRight;
+  // Most lines lie wholly inside: their pixels need no clipping.
+  const double pad = reach * 1.5 + 2;
+  const bool inside = std::min(x0, x1) - pad > mLeft && std::max(x0, x1) + pad < mRight &&
+                      std::min(y0, y1) - pad > mTop && std::max(y0, y1) + pad < mBottom;
+  const int first = int(std::floor(std::max(a0 - reach, lowLimit - 1)));
+  const int last = int(std::ceil(std::min(a1 + reach, highLimit + 1)));
+  // Between the ends the distance to the line is |signed|, which changes by
+  // da / length a step across; past the ends
+  // it is the distance to the nearer end.
+  const double stepAcross = da * inverseLength;
+  for (int a = first; a <= last; ++a) {
+    const double ca = a + 0.5;
+    const double centre = b0 + (std::clamp(ca, a0, a1) - a0) * slope;
+    const int from = int(std::ceil(centre - across - 0.5)), to = int(std::floor(centre + across - 0.5));
+    const bool between = ca >= a0 && ca <= a1;
+    double signedDistance = ((from + 0.5 - b0) * da - (ca - a0) * db) * inverseLength;
+    double along = (ca - a0) * da + (from + 0.5 - b0) * db;
+    for (int b = from; b <= to; ++b, signedDistance += stepAcross, along += db) {
+      double distance;
+      if (between && along >= 0 && along <= length2) {
+        distance = std::fabs(signedDistance);
+      } else {
+        const double cb = b + 0.5;
+        const double t = length2 > 0 ? std::clamp(along / length2, 0.0, 1.0) : 0;
+        const double pa = a0 + t * da - ca, pb = b0 + t * db - cb;
+        distance = std::sqrt(pa * pa + pb * pb);
+      }
+      const double coverage = reach - distance;
+      if (coverage <= 0) continue;
+      const int weight = int((coverage < 1 ? coverage : 1) * opacity * 256 + 0.5);
+      if (weight <= 0) continue;
+      const int x = steep ? b : a, y = steep ? a : b;
+      if (inside)
+        BlendInside(x, y, target, weight);
+      else
+        Blend(x, y, target, weight);
+    }
+  }
+}
+
+}  // namespace cliio

@@ -1,0 +1,70 @@
+// What the still pictures and the page share: the views, the fitting of the
+// model into the picture, the depth order of the wires, safe text.
+#ifndef TRESSEL_CLI_IO_PREVIEWSCENE_H
+#define TRESSEL_CLI_IO_PREVIEWSCENE_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/io/Preview.h"
+
+namespace cliio {
+
+// The view's axes in model coordinates: screen right, screen up, and towards
+// the viewer (right x up).
+struct CProjection {
+  double right[3], up[3], toward[3];
+};
+const CProjection& ProjectionFor(PreviewView view);
+
+// Places model points into a picture rectangle: orthographic, fitted to what
+// was included with a margin, aspect kept. Nearness runs from 0 (the farthest
+// included wire point) to 1 (the nearest).
+class CViewFit {
+ public:
+  explicit CViewFit(PreviewView view) : mProjection(ProjectionFor(view)) {}
+  void Include(const double position[3], bool wire);
+  void Settle(double width, double height, double margin);
+  // Picture coordinates, y down; false for a point that does not project to
+  // finite ones.
+  bool Place(const double position[3], double* x, double* y) const;
+  double Nearness(const double position[3]) const;
+
+ private:
+  CProjection mProjection;
+  bool mAny = false;
+  double mLowX = 1e300, mLowY = 1e300, mHighX = -1e300, mHighY = -1e300;
+  double mNear = -1e300, mFar = 1e300;
+  double mCentreX = 0, mCentreY = 0, mScale = 1, mWidth = 0, mHeight = 0;
+};
+
+// Every segment of every group, farthest first: the order the PNG paints in.
+struct CDepthSegment {
+  float nearness;
+  uint32_t group;
+  int32_t a, b;
+};
+std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit);
+
+// `text` as valid UTF-8 without control characters (a bad byte becomes '?',
+// a control character a space): group and file names go into XML, HTML and
+// cairo's text, which all need it.
+std::string CleanText(const std::string& text);
+// For XML and HTML text and attribute values.
+std::string EscapeMarkup(const std::string& text);
+
+// The SVG picture (PreviewSvg.cpp) and the HTML page (PreviewPage.cpp).
+std::string RenderSvg(const std::vector<CWireGroup>& wires, const std::vector<CImportedMesh>& meshes,
+                      const CPreviewOptions& options);
+std::string RenderPage(const std::vector<CWireGroup>& wires, const std::vector<CImportedMesh>& meshes,
+                       const CPreviewOptions& options);
+
+// The legend's text for a group and the note for shared colours, in both pictures.
+std::string LegendNote(size_t groupCount);
+std::string UnlistedRow(size_t unlisted);
+
+}  // namespace cliio
+
+#endif
