@@ -66,6 +66,11 @@ class CPathText {
     mY = y;
   }
   void Dot() { mText += "h0"; }  // a run that collapsed to one point still shows
+  void Close(long x, long y) {  // back to the subpath's start (x, y)
+    mText += 'z';
+    mX = x;
+    mY = y;
+  }
   const std::string& Text() const { return mText; }
 
  private:
@@ -141,25 +146,31 @@ std::string RenderSvg(const std::vector<CWireGroup>& wires, const std::vector<CI
     for (const std::vector<int32_t>& polyline : JoinPolylines(group.segments)) {
       int previousBand = -1;
       long startX = 0, startY = 0;
-      bool moved = false;
+      bool moved = false, whole = true;  // whole: one run from the polyline's start
+      const bool ring = polyline.size() > 2 && polyline.front() == polyline.back();
       for (size_t i = 1; i < polyline.size(); ++i) {
         const CWireVertex& a = group.vertices[size_t(polyline[i - 1])];
         const CWireVertex& b = group.vertices[size_t(polyline[i])];
         long ax, ay, bx, by;
         if (!tenths(a.position, &ax, &ay) || !tenths(b.position, &bx, &by)) {
           previousBand = -1;
+          whole = false;
           continue;
         }
         const double near = (nearness[size_t(polyline[i - 1])] + nearness[size_t(polyline[i])]) / 2;
         const int band = std::min(kBands - 1, int(near * kBands));
         if (band != previousBand) {
+          whole = previousBand < 0 && i == 1;
           if (previousBand >= 0 && !moved) bands[previousBand].Dot();
           bands[band].MoveTo(ax, ay);
           startX = ax;
           startY = ay;
           moved = false;
         }
-        bands[band].LineTo(bx, by);
+        if (ring && whole && i + 1 == polyline.size())
+          bands[band].Close(startX, startY);  // the ring's last segment
+        else
+          bands[band].LineTo(bx, by);
         moved = moved || bx != startX || by != startY;
         previousBand = band;
       }

@@ -326,6 +326,8 @@ TEST_F(WireCommandTest, ErrorsNameTheirFileOrFlag) {
       {"--frames 1-x -o 'k%d.obj'", "--frames"},
       {"-o wires.txt", "wires.txt"},
       {"--preview p.jpg -o keep.obj", "--preview"},
+      {"--preview p.png --view sideways -o keep.obj", "--view"},
+      {"--view top -o keep.obj", "--view"},
       {"-o " + Quote((folder / "no-such-folder" / "w.obj").string()), "no-such-folder/w.obj"},
   };
   for (const Case& c : cases) {
@@ -345,6 +347,11 @@ TEST_F(WireCommandTest, OtherFormatsAndPreview) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadText(folder / "w.ply").rfind("ply\n", 0), 0u);
   EXPECT_NE(ReadText(folder / "p.svg").find("<svg"), std::string::npos);
+  Outcome views = Wire(folder, Quote(example) + " -o w.obj --preview p.html --view top");
+  ASSERT_EQ(views.status, 0) << views.err;
+  const std::string page = ReadText(folder / "p.html");
+  EXPECT_NE(page.find("\"view\":\"top\""), std::string::npos);
+  EXPECT_NE(page.find("<header id=\"header\">example.obj \xC2\xB7 mode 0 \xC2\xB7 push 10 \xC2\xB7 scale 1"), std::string::npos);
   Outcome gltf = Wire(folder, Quote(example) + " -o w.gltf");
   ASSERT_EQ(gltf.status, 0) << gltf.err;
   EXPECT_NE(ReadText(folder / "w.gltf").find("\"asset\""), std::string::npos);

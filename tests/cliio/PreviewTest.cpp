@@ -239,8 +239,16 @@ TEST(Preview, SvgGroupsCarryTheirNames) {
   std::string error;
   cliio::CPreviewOptions options;
   options.caption.source = "model.obj";
+  options.view = cliio::PreviewView::kFront;
   ASSERT_TRUE(cliio::WritePreview(svg, wires, SquareMesh(), options, &error)) << error;
   const std::string text = ReadAll(svg);
+  // From the front the square is one depth band: one subpath, closed, with
+  // relative steps of whole pixels (540 px a side: the view's height less margins).
+  const size_t square = text.find("<g id=\"group-1\"");
+  const std::string squarePath = text.substr(square, text.find("</g>", square) - square);
+  EXPECT_NE(squarePath.find("M130 570l540 0l0-540"), std::string::npos) << squarePath;
+  EXPECT_NE(squarePath.find("z\"/>"), std::string::npos) << squarePath;
+  EXPECT_EQ(std::count(squarePath.begin(), squarePath.end(), 'M'), 1) << squarePath;
   EXPECT_EQ(text.rfind("<?xml", 0), 0u);
   EXPECT_NE(text.find("<g id=\"group-1\" data-name=\"square\"><title>square</title>"), std::string::npos);
   EXPECT_NE(text.find("data-name=\"a&lt;b&gt; &amp; &quot;c&quot;  ?\""), std::string::npos) << text;
