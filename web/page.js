@@ -101,7 +101,8 @@ function main() {
 
   function look(name) {
     const direction = new THREE.Vector3(...(VIEWS[name] || VIEWS.iso)).normalize();
-    const distance = radius / Math.sin(THREE.MathUtils.degToRad(camera.fov / 2)) * 1.05;
+    // The bounding sphere fits the height; models are mostly longer than deep.
+    const distance = radius / Math.sin(THREE.MathUtils.degToRad(camera.fov / 2)) * 0.85;
     controls.target.set(0, 0, 0);
     camera.up.set(0, 1, 0);
     if (name === 'top') camera.up.set(0, 0, -1);

@@ -13,6 +13,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "cli/io/AtomicFile.h"
 #include "cli/io/GroupColors.h"
@@ -60,7 +62,7 @@ size_t Utf8Length(const std::string& text, size_t at) {
   return length;
 }
 
-CRgb ToRgb(const CGroupColor& colour) { return {colour.red / 255.0, colour.green / 255.0, colour.blue / 255.0}; }
+CPaint ToRgb(const CGroupColor& colour) { return {colour.red / 255.0, colour.green / 255.0, colour.blue / 255.0}; }
 
 // The longest start of `text` (whole characters) that fits `width` at the
 // cairo context's font, with an ellipsis when cut.
@@ -84,7 +86,11 @@ void DrawWires(unsigned char* pixels, int stride, const std::vector<CWireGroup>&
                const std::vector<CImportedMesh>& meshes, PreviewView view) {
   CViewFit fit(view);
   for (const CImportedMesh& mesh : meshes)
-    for (const CImportedVertex& vertex : mesh.vertices) fit.Include(vertex.position, false);
+    for (size_t v = 0; v < CMeshView(mesh).VertexCount(); ++v) {
+      double position[3];
+      CMeshView(mesh).Position(v, position);
+      fit.Include(position, false);
+    }
   for (const CWireGroup& group : wires)
     for (const CWireVertex& vertex : group.vertices) fit.Include(vertex.position, true);
   fit.Settle(kPreviewWidth, kPreviewHeight, kMargin);
@@ -93,16 +99,21 @@ void DrawWires(unsigned char* pixels, int stride, const std::vector<CWireGroup>&
   raster.Fill({1, 1, 1});
   // The mesh: a light tint where any of its facets lies (each pixel tinted
   // once, so layers of surface do not darken into a blot), lines faintly.
-  const CRgb meshColour{0.55, 0.58, 0.66};
+  const CPaint meshColour{0.55, 0.58, 0.66};
   std::vector<double> placed;
-  for (const CImportedMesh& mesh : meshes) {
-    placed.assign(mesh.vertices.size() * 2, NAN);
-    for (size_t v = 0; v < mesh.vertices.size(); ++v)
-      fit.Place(mesh.vertices[v].position, &placed[2 * v], &placed[2 * v + 1]);
-    const int32_t count = static_cast<int32_t>(mesh.vertices.size());
+  for (const CImportedMesh& imported : meshes) {
+    const CMeshView mesh(imported);
+    placed.assign(mesh.VertexCount() * 2, NAN);
+    for (size_t v = 0; v < mesh.VertexCount(); ++v) {
+      double position[3];
+      mesh.Position(v, position);
+      fit.Place(position, &placed[2 * v], &placed[2 * v + 1]);
+    }
+    const int32_t count = static_cast<int32_t>(mesh.VertexCount());
     auto x = [&](int32_t corner) { return placed[2 * size_t(corner)]; };
     auto y = [&](int32_t corner) { return placed[2 * size_t(corner) + 1] + kPreviewHeaderHeight; };
-    for (const CImportedFacet& facet : mesh.facets) {
+    for (size_t f = 0; f < mesh.FacetCount(); ++f) {
+      const CImportedFacet facet = mesh.Facet(f);
       if (facet.count < 2 || facet.count > 4) continue;
       bool inRange = true;
       for (int32_t i = 0; i < facet.count; ++i) inRange = inRange && facet.corners[i] >= 0 && facet.corners[i] < count;
@@ -118,7 +129,7 @@ void DrawWires(unsigned char* pixels, int stride, const std::vector<CWireGroup>&
   }
   raster.Tint(meshColour, 0.22);
   // The wires, far to near, nearer ones wider and in fuller colour.
-  std::vector<CRgb> colours;
+  std::vector<CPaint> colours;
   std::vector<std::vector<double>> screen(wires.size());
   for (size_t g = 0; g < wires.size(); ++g) {
     colours.push_back(ToRgb(GroupColor(g)));
@@ -131,8 +142,8 @@ void DrawWires(unsigned char* pixels, int stride, const std::vector<CWireGroup>&
     const std::vector<double>& points = screen[segment.group];
     const size_t a = size_t(segment.a), b = size_t(segment.b);
     const double strength = 0.3 + 0.7 * segment.nearness;
-    const CRgb& full = colours[segment.group];
-    const CRgb colour{1 + (full.red - 1) * strength, 1 + (full.green - 1) * strength, 1 + (full.blue - 1) * strength};
+    const CPaint& full = colours[segment.group];
+    const CPaint colour{1 + (full.red - 1) * strength, 1 + (full.green - 1) * strength, 1 + (full.blue - 1) * strength};
     raster.Line(points[2 * a], points[2 * a + 1] + kPreviewHeaderHeight, points[2 * b],
                 points[2 * b + 1] + kPreviewHeaderHeight, 0.9 + 1.0 * segment.nearness, colour, 1.0);
   }
@@ -190,8 +201,16 @@ struct CPngOutput {
   std::string* bytes;
 };
 
+// Called from libpng's C code, which no exception may cross: memory running
+// out becomes libpng's own error.
 void AppendPngData(png_structp png, png_bytep data, png_size_t length) {
-  static_cast<CPngOutput*>(png_get_io_ptr(png))->bytes->append(reinterpret_cast<const char*>(data), length);
+  bool appended = true;
+  try {
+    static_cast<CPngOutput*>(png_get_io_ptr(png))->bytes->append(reinterpret_cast<const char*>(data), length);
+  } catch (const std::bad_alloc&) {
+    appended = false;
+  }
+  if (!appended) png_error(png, "out of memory");
 }
 
 void FlushPng(png_structp) {}
@@ -239,29 +258,27 @@ bool EncodePng(cairo_surface_t* surface, std::string* bytes, std::string* failur
 bool RenderPng(const std::vector<CWireGroup>& wires, const std::vector<CImportedMesh>& meshes,
                const CPreviewOptions& options, std::string* bytes, std::string* failure) {
   const CPreviewLayout layout = LayoutPreview(wires.size());
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, layout.width, layout.height);
-  cairo_status_t status = cairo_surface_status(surface);
+  // Released however the drawing ends, also by memory running out in it.
+  std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t*)> surface(
+      cairo_image_surface_create(CAIRO_FORMAT_RGB24, layout.width, layout.height), cairo_surface_destroy);
+  cairo_status_t status = cairo_surface_status(surface.get());
   if (status == CAIRO_STATUS_SUCCESS) {
-    cairo_t* cairo = cairo_create(surface);
-    cairo_set_source_rgb(cairo, 1, 1, 1);
-    cairo_paint(cairo);
-    cairo_surface_flush(surface);
-    DrawWires(cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface), wires, meshes,
-              options.view);
-    cairo_surface_mark_dirty(surface);
-    DrawText(cairo, wires, options, layout);
-    status = cairo_status(cairo);
-    cairo_destroy(cairo);
+    std::unique_ptr<cairo_t, void (*)(cairo_t*)> cairo(cairo_create(surface.get()), cairo_destroy);
+    cairo_set_source_rgb(cairo.get(), 1, 1, 1);
+    cairo_paint(cairo.get());
+    cairo_surface_flush(surface.get());
+    DrawWires(cairo_image_surface_get_data(surface.get()), cairo_image_surface_get_stride(surface.get()), wires,
+              meshes, options.view);
+    cairo_surface_mark_dirty(surface.get());
+    DrawText(cairo.get(), wires, options, layout);
+    status = cairo_status(cairo.get());
   }
   if (status != CAIRO_STATUS_SUCCESS) {
     *failure = cairo_status_to_string(status);
-    cairo_surface_destroy(surface);
     return false;
   }
-  cairo_surface_flush(surface);
-  const bool encoded = EncodePng(surface, bytes, failure);
-  cairo_surface_destroy(surface);
-  return encoded;
+  cairo_surface_flush(surface.get());
+  return EncodePng(surface.get(), bytes, failure);
 }
 
 }  // namespace

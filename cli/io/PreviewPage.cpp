@@ -124,7 +124,11 @@ std::string RenderPage(const std::vector<CWireGroup>& wires, const std::vector<C
   for (const CWireGroup& group : wires)
     for (const CWireVertex& vertex : group.vertices) include(vertex.position);
   for (const CImportedMesh& mesh : meshes)
-    for (const CImportedVertex& vertex : mesh.vertices) include(vertex.position);
+    for (size_t v = 0; v < CMeshView(mesh).VertexCount(); ++v) {
+      double position[3];
+      CMeshView(mesh).Position(v, position);
+      include(position);
+    }
   double centre[3] = {0, 0, 0}, radius = 1;
   if (low[0] <= high[0]) {
     double span = 0;
@@ -173,17 +177,20 @@ std::string RenderPage(const std::vector<CWireGroup>& wires, const std::vector<C
   // corners out of range and non-finite points are left out.
   std::string positions, triangles;
   uint32_t base = 0;
-  for (const CImportedMesh& mesh : meshes) {
-    std::vector<int64_t> slot(mesh.vertices.size(), -1);
+  for (const CImportedMesh& imported : meshes) {
+    const CMeshView mesh(imported);
+    std::vector<int64_t> slot(mesh.VertexCount(), -1);
     uint32_t used = 0;
-    for (size_t v = 0; v < mesh.vertices.size(); ++v) {
-      const double* p = mesh.vertices[v].position;
+    for (size_t v = 0; v < mesh.VertexCount(); ++v) {
+      double p[3];
+      mesh.Position(v, p);
       if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) continue;
       slot[v] = base + used++;
       appendPosition(&positions, p);
     }
-    const int32_t count = int32_t(mesh.vertices.size());
-    for (const CImportedFacet& facet : mesh.facets) {
+    const int32_t count = int32_t(mesh.VertexCount());
+    for (size_t f = 0; f < mesh.FacetCount(); ++f) {
+      const CImportedFacet facet = mesh.Facet(f);
       if (facet.count < 3 || facet.count > 4) continue;
       bool usable = true;
       for (int32_t i = 0; i < facet.count && usable; ++i)

@@ -15,14 +15,14 @@ CRaster::CRaster(unsigned char* pixels, int stride, int left, int top, int width
 
 namespace {
 
-uint32_t Pack(const CRgb& colour) {
+uint32_t Pack(const CPaint& colour) {
   auto channel = [](double value) { return uint32_t(std::clamp(value, 0.0, 1.0) * 255 + 0.5); };
   return (channel(colour.red) << 16) | (channel(colour.green) << 8) | channel(colour.blue);
 }
 
 }  // namespace
 
-void CRaster::Fill(const CRgb& colour) {
+void CRaster::Fill(const CPaint& colour) {
   for (int y = mTop; y < mBottom; ++y)
     for (int x = mLeft; x < mRight; ++x) Blend(x, y, Pack(colour), 256);
 }
@@ -71,7 +71,7 @@ void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, doubl
   }
 }
 
-void CRaster::Tint(const CRgb& colour, double opacity) {
+void CRaster::Tint(const CPaint& colour, double opacity) {
   if (mCovered.empty()) return;
   const uint32_t target = Pack(colour);
   const int weight = int(std::clamp(opacity, 0.0, 1.0) * 256 + 0.5);
@@ -81,7 +81,7 @@ void CRaster::Tint(const CRgb& colour, double opacity) {
       if (mCovered[size_t(y - mTop) * size_t(width) + size_t(x - mLeft)]) Blend(x, y, target, weight);
 }
 
-void CRaster::Line(double x0, double y0, double x1, double y1, double width, const CRgb& colour, double opacity) {
+void CRaster::Line(double x0, double y0, double x1, double y1, double width, const CPaint& colour, double opacity) {
   if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return;
   const double half = width / 2;
   const double reach = half + 0.5;  // farthest a pixel centre can be and still be touched

@@ -12,7 +12,7 @@
 
 namespace cliio {
 
-struct CRgb {
+struct CPaint {
   double red = 0, green = 0, blue = 0;  // 0 to 1
 };
 
@@ -22,16 +22,16 @@ class CRaster {
   // [left, left + width) x [top, top + height).
   CRaster(unsigned char* pixels, int stride, int left, int top, int width, int height);
 
-  void Fill(const CRgb& colour);
+  void Fill(const CPaint& colour);
   // Marks the pixels whose centres lie in the triangle (either winding) in
   // the coverage mask; Tint then blends every marked pixel once, however many
   // triangles cover it.
   void Cover(double x0, double y0, double x1, double y1, double x2, double y2);
-  void Tint(const CRgb& colour, double opacity);
+  void Tint(const CPaint& colour, double opacity);
   // A line from (x0, y0) to (x1, y1) in pixel coordinates (pixel centres at
   // .5) of the given width, blended over what is there with `opacity`.
   // Non-finite coordinates draw nothing.
-  void Line(double x0, double y0, double x1, double y1, double width, const CRgb& colour, double opacity);
+  void Line(double x0, double y0, double x1, double y1, double width, const CPaint& colour, double opacity);
 
  private:
   // `target` is 0xRRGGBB, `weight` 0 to 256.

@@ -12,6 +12,22 @@
 
 namespace cliio {
 
+// A mesh as the previews read it: the one place that knows how an imported
+// mesh keeps its vertices and facets.
+class CMeshView {
+ public:
+  explicit CMeshView(const CImportedMesh& mesh) : mMesh(mesh) {}
+  size_t VertexCount() const { return mMesh.vertices.size(); }
+  void Position(size_t vertex, double out[3]) const {
+    for (int i = 0; i < 3; ++i) out[i] = mMesh.vertices[vertex].position[i];
+  }
+  size_t FacetCount() const { return mMesh.facets.size(); }
+  CImportedFacet Facet(size_t facet) const { return mMesh.facets[facet]; }
+
+ private:
+  const CImportedMesh& mMesh;
+};
+
 // The view's axes in model coordinates: screen right, screen up, and towards
 // the viewer (right x up).
 struct CProjection {

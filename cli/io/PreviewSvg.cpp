@@ -85,9 +85,17 @@ std::string RenderSvg(const std::vector<CWireGroup>& wires, const std::vector<CI
   const CPreviewLayout layout = LayoutPreview(wires.size());
   CViewFit fit(options.view);
   size_t meshEdges = 0;
-  for (const CImportedMesh& mesh : meshes) {
-    for (const CImportedVertex& vertex : mesh.vertices) fit.Include(vertex.position, false);
-    for (const CImportedFacet& facet : mesh.facets) meshEdges += facet.count == 2 ? 1 : facet.count > 2 ? size_t(facet.count) : 0;
+  for (const CImportedMesh& imported : meshes) {
+    const CMeshView mesh(imported);
+    for (size_t v = 0; v < mesh.VertexCount(); ++v) {
+      double position[3];
+      mesh.Position(v, position);
+      fit.Include(position, false);
+    }
+    for (size_t f = 0; f < mesh.FacetCount(); ++f) {
+      const int32_t corners = mesh.Facet(f).count;
+      meshEdges += corners == 2 ? 1 : corners > 2 && corners <= 4 ? size_t(corners) : 0;
+    }
   }
   for (const CWireGroup& group : wires)
     for (const CWireVertex& vertex : group.vertices) fit.Include(vertex.position, true);
@@ -119,15 +127,20 @@ std::string RenderSvg(const std::vector<CWireGroup>& wires, const std::vector<CI
          ")\" fill=\"none\" stroke-linecap=\"round\" stroke-linejoin=\"round\">\n";
   if (meshDrawn && meshEdges > 0) {
     CPathText path;
-    for (const CImportedMesh& mesh : meshes) {
-      const int32_t count = int32_t(mesh.vertices.size());
-      for (const CImportedFacet& facet : mesh.facets) {
+    for (const CImportedMesh& imported : meshes) {
+      const CMeshView mesh(imported);
+      const int32_t count = int32_t(mesh.VertexCount());
+      for (size_t f = 0; f < mesh.FacetCount(); ++f) {
+        const CImportedFacet facet = mesh.Facet(f);
         if (facet.count < 2 || facet.count > 4) continue;
         long x[4], y[4];
         bool drawable = true;
-        for (int32_t i = 0; i < facet.count && drawable; ++i)
-          drawable = facet.corners[i] >= 0 && facet.corners[i] < count &&
-                     tenths(mesh.vertices[size_t(facet.corners[i])].position, &x[i], &y[i]);
+        for (int32_t i = 0; i < facet.count && drawable; ++i) {
+          double position[3];
+          drawable = facet.corners[i] >= 0 && facet.corners[i] < count;
+          if (drawable) mesh.Position(size_t(facet.corners[i]), position);
+          drawable = drawable && tenths(position, &x[i], &y[i]);
+        }
         if (!drawable) continue;
         path.MoveTo(x[0], y[0]);
         for (int32_t i = 1; i < facet.count; ++i) path.LineTo(x[i], y[i]);
