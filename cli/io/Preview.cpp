@@ -145,7 +145,7 @@ void DrawWires(unsigned char* pixels, int stride, const std::vector<CWireGroup>&
     const CPaint& full = colours[segment.group];
     const CPaint colour{1 + (full.red - 1) * strength, 1 + (full.green - 1) * strength, 1 + (full.blue - 1) * strength};
     raster.Line(points[2 * a], points[2 * a + 1] + kPreviewHeaderHeight, points[2 * b],
-                points[2 * b + 1] + kPreviewHeaderHeight, 0.9 + 1.0 * segment.nearness, colour, 1.0);
+                points[2 * b + 1] + kPreviewHeaderHeight, 0.8 + 0.8 * segment.nearness, colour, 1.0);
   }
 }
 

@@ -195,7 +195,7 @@ std::string RenderSvg(const std::vector<CWireGroup>& wires, const std::vector<CI
       if (bands[band].Text().empty()) continue;
       const double centre = (band + 0.5) / kBands;
       char widthText[16];
-      std::snprintf(widthText, sizeof widthText, "%.2f", 0.9 + 1.0 * centre);
+      std::snprintf(widthText, sizeof widthText, "%.2f", 0.8 + 0.8 * centre);
       svg += "<path stroke=\"" + Hex(GroupColor(g), 0.3 + 0.7 * centre) + "\" stroke-width=\"" + widthText +
              "\" d=\"" + bands[band].Text() + "\"/>\n";
     }
