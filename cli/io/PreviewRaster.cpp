@@ -32,9 +32,10 @@ void CRaster::Blend(int x, int y, uint32_t target, int weight) {
   BlendInside(x, y, target, weight);
 }
 
-void CRaster::BlendInside(int x, int y, uint32_t target, int weight) {
+namespace {
+
+inline void Mix(unsigned char* at, uint32_t target, int weight) {
   uint32_t pixel;
-  unsigned char* at = mPixels + std::ptrdiff_t(y) * mStride + std::ptrdiff_t(x) * 4;
   std::memcpy(&pixel, at, 4);
   uint32_t mixed = 0;
   for (int shift = 0; shift <= 16; shift += 8) {
@@ -42,6 +43,12 @@ void CRaster::BlendInside(int x, int y, uint32_t target, int weight) {
     mixed |= uint32_t(old + (((wanted - old) * weight + 128) >> 8)) << shift;
   }
   std::memcpy(at, &mixed, 4);
+}
+
+}  // namespace
+
+void CRaster::BlendInside(int x, int y, uint32_t target, int weight) {
+  Mix(mPixels + std::ptrdiff_t(y) * mStride + std::ptrdiff_t(x) * 4, target, weight);
 }
 
 void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, double y2) {
@@ -118,6 +125,9 @@ void CRaster::Line(double x0, double y0, double x1, double y1, double width, con
   // da / length a step across; past the ends
   // it is the distance to the nearer end.
   const double stepAcross = da * inverseLength;
+  // A step across moves one pixel along the minor axis: a row down when the
+  // line is flat, a pixel right when steep.
+  const std::ptrdiff_t minorBytes = steep ? 4 : mStride, majorBytes = steep ? mStride : 4;
   for (int a = first; a <= last; ++a) {
     const double ca = a + 0.5;
     const double centre = b0 + (std::clamp(ca, a0, a1) - a0) * slope;
@@ -125,7 +135,9 @@ void CRaster::Line(double x0, double y0, double x1, double y1, double width, con
     const bool between = ca >= a0 && ca <= a1;
     double signedDistance = ((from + 0.5 - b0) * da - (ca - a0) * db) * inverseLength;
     double along = (ca - a0) * da + (from + 0.5 - b0) * db;
-    for (int b = from; b <= to; ++b, signedDistance += stepAcross, along += db) {
+    // A byte offset, not a pointer: off the image (clipped lines) it is never used.
+    std::ptrdiff_t offset = std::ptrdiff_t(a) * majorBytes + std::ptrdiff_t(from) * minorBytes;
+    for (int b = from; b <= to; ++b, signedDistance += stepAcross, along += db, offset += minorBytes) {
       double distance;
       if (between && along >= 0 && along <= length2) {
         distance = std::fabs(signedDistance);
@@ -139,11 +151,10 @@ void CRaster::Line(double x0, double y0, double x1, double y1, double width, con
       if (coverage <= 0) continue;
       const int weight = int((coverage < 1 ? coverage : 1) * opacity * 256 + 0.5);
       if (weight <= 0) continue;
-      const int x = steep ? b : a, y = steep ? a : b;
       if (inside)
-        BlendInside(x, y, target, weight);
+        Mix(mPixels + offset, target, weight);
       else
-        Blend(x, y, target, weight);
+        Blend(steep ? b : a, steep ? a : b, target, weight);
     }
   }
 }
