@@ -63,6 +63,8 @@ try {
   const page = browser.pages()[0] || await browser.newPage();
   const errors = [];
   const fetched = [];
+  // Errors only: software WebGL in a headless browser logs a driver warning
+  // ("GPU stall due to ReadPixels") for any WebGL page, however bare.
   page.on('console', (message) => {
     if (message.type() === 'error') errors.push(message.text());
   });
