@@ -3,8 +3,9 @@
 TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libassimp-dev libcairo2-dev libncurses-dev"
 # What the tests use beyond the build: clang for the record layout checks of
 # the other ABIs and the fuzz targets (libFuzzer comes with clang's runtime
-# libraries), tmux for the terminal dialog, the importer's test models.
-TRESSEL_TEST_PACKAGES="clang libclang-rt-dev tmux assimp-testmodels"
+# libraries), tmux for the terminal dialog, the importer's test models,
+# blender (with numpy for its glTF importer) to import the wire outputs.
+TRESSEL_TEST_PACKAGES="clang libclang-rt-dev tmux assimp-testmodels blender python3-numpy"
 
 # tressel_install_deps [extra packages...]
 tressel_install_deps() {
