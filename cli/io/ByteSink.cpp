@@ -38,22 +38,12 @@ bool CStringSink::Put(std::string_view bytes, std::string*) {
   return true;
 }
 
-bool IsWidenedFloat(double value) {
-  if (!(std::fabs(value) <= FLT_MAX)) return std::isinf(value);
-  return double(float(value)) == value;
-}
-
 CBufferedWriter::CBufferedWriter(CByteSink& sink, const WriteProgress& progress, uint64_t total)
     : mSink(sink), mProgress(progress), mTotal(total), mBuffer(new char[kCapacity]) {
   if (mProgress && !mProgress(0.0)) {
     mOk = false;
     mError = kWriteCancelled;
   }
-}
-
-char* CBufferedWriter::Room(size_t size) {
-  if (mUsed + size > kCapacity) Flush();
-  return mBuffer.get() + mUsed;
 }
 
 void CBufferedWriter::Flush() {
@@ -77,13 +67,6 @@ void CBufferedWriter::Bytes(const void* data, size_t size) {
   }
 }
 
-void CBufferedWriter::Text(std::string_view text) { Bytes(text.data(), text.size()); }
-
-void CBufferedWriter::Char(char c) {
-  *Room(1) = c;
-  ++mUsed;
-}
-
 void CBufferedWriter::Uint32(uint32_t value) {
   char* at = Room(4);
   for (int i = 0; i < 4; ++i) at[i] = char((value >> (8 * i)) & 0xFF);
@@ -94,17 +77,6 @@ void CBufferedWriter::Float(float value) {
   uint32_t bits;
   memcpy(&bits, &value, sizeof bits);
   Uint32(bits);
-}
-
-void CBufferedWriter::Number(double value) {
-  char* at = Room(32);
-  char* end = IsWidenedFloat(value) ? std::to_chars(at, at + 32, float(value)).ptr : std::to_chars(at, at + 32, value).ptr;
-  mUsed += size_t(end - at);
-}
-
-void CBufferedWriter::Index(uint64_t value) {
-  char* at = Room(24);
-  mUsed += size_t(std::to_chars(at, at + 24, value).ptr - at);
 }
 
 bool CBufferedWriter::Finish(std::string* error) {

@@ -3,15 +3,24 @@
 #ifndef TRESSEL_CLI_IO_BYTESINK_H
 #define TRESSEL_CLI_IO_BYTESINK_H
 
+#include <float.h>
 #include <stdint.h>
 #include <stdio.h>
 
+#include <charconv>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace cliio {
+
+// True when `value` is exactly a float widened to double.
+inline bool IsWidenedFloat(double value) {
+  if (!(std::fabs(value) <= FLT_MAX)) return std::isinf(value);
+  return double(float(value)) == value;
+}
 
 // Takes bytes in pieces of any size, in order.
 class CByteSink {
@@ -67,15 +76,25 @@ class CBufferedWriter {
  public:
   CBufferedWriter(CByteSink& sink, const WriteProgress& progress, uint64_t total);
 
-  void Text(std::string_view text);
-  void Char(char c);
+  void Text(std::string_view text) { Bytes(text.data(), text.size()); }
+  void Char(char c) {
+    *Room(1) = c;
+    ++mUsed;
+  }
   void Bytes(const void* data, size_t size);
   void Uint32(uint32_t value);  // little-endian
   void Float(float value);      // little-endian bits
   // The shortest text that reads back to `value`; a double that is a float
   // widened (bit for bit) is written as that float's shortest text.
-  void Number(double value);
-  void Index(uint64_t value);
+  void Number(double value) {
+    char* at = Room(32);
+    char* end = IsWidenedFloat(value) ? std::to_chars(at, at + 32, float(value)).ptr : std::to_chars(at, at + 32, value).ptr;
+    mUsed += size_t(end - at);
+  }
+  void Index(uint64_t value) {
+    char* at = Room(24);
+    mUsed += size_t(std::to_chars(at, at + 24, value).ptr - at);
+  }
   void Advance(uint64_t units) { mDone += units; }
   bool Ok() const { return mOk; }
   // Hands on what is buffered and reports 1. False with *error on failure.
@@ -83,7 +102,10 @@ class CBufferedWriter {
 
  private:
   static constexpr size_t kCapacity = size_t(1) << 18;
-  char* Room(size_t size);
+  char* Room(size_t size) {
+    if (mUsed + size > kCapacity) Flush();
+    return mBuffer.get() + mUsed;
+  }
   void Flush();
 
   CByteSink& mSink;
@@ -94,9 +116,6 @@ class CBufferedWriter {
   bool mOk = true;
   std::string mError;
 };
-
-// True when `value` is exactly a float widened to double.
-bool IsWidenedFloat(double value);
 
 }  // namespace cliio
 
