@@ -57,6 +57,7 @@ CHostFacet Facet(std::initializer_list<int32_t> corners, uint32_t color = 0xFFFF
 // host checks that). The ends are 0-based positions in the group's received
 // vertices, -1 for a vertex a nested command's 'DELG' dropped since.
 struct CReceivedFacet {
+  static constexpr int16_t corners = 2;  // 'ADDF' refuses any other count
   uint32_t color = 0;
   int32_t first = -1;
   int32_t second = -1;
