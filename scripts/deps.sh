@@ -4,8 +4,9 @@ TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchma
 # What the tests use beyond the build: clang for the record layout checks of
 # the other ABIs and the fuzz targets (libFuzzer comes with clang's runtime
 # libraries), tmux for the terminal dialog, the importer's test models,
+# blender (with numpy for its glTF importer) to import the wire outputs,
 # chromium for the preview page's test in a real browser.
-TRESSEL_TEST_PACKAGES="clang libclang-rt-dev tmux assimp-testmodels chromium"
+TRESSEL_TEST_PACKAGES="clang libclang-rt-dev tmux assimp-testmodels blender python3-numpy chromium"
 
 # tressel_install_deps [extra packages...]
 tressel_install_deps() {
