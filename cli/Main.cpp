@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     }
     if (!found) {
       std::cerr << "tressel: unknown subcommand '" << named << "' (subcommands: " << known
-                << "; see tressel --help)\n";
+                << ")\n" << app.help();
       return cli::kExitUsage;
     }
   }

@@ -183,7 +183,7 @@ std::vector<uint8_t> SettingsFor(const CWireArguments& arguments, CWirePlan* pla
 
 std::string Shortest(double value) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.3g", value);
+  std::snprintf(text, sizeof text, "%.4g", value);
   return text;
 }
 

@@ -46,6 +46,15 @@ bool RunsPerInput(const CRunRequest& request) {
 bool SplitRuns(const CRunRequest& request, std::vector<CInputRun>* runs, std::string* error) {
   runs->clear();
   if (!RunsPerInput(request)) {
+    std::string unused;
+    if (request.outputGiven && !ExpandStem(request.output, "", false, &unused, error)) {
+      *error = "-o: " + *error;
+      return false;
+    }
+    if (request.previewGiven && !ExpandStem(request.preview, "", false, &unused, error)) {
+      *error = "--preview: " + *error;
+      return false;
+    }
     CInputRun run;
     run.meshes = request.meshes;
     if (request.outputGiven) run.output = request.output;

@@ -88,10 +88,11 @@ bool ExpandStem(const std::string& pattern, const std::string& stem, bool escape
       expanded += pattern[at++];
       continue;
     }
-    const size_t close = pattern.find('}', at);
-    if (close == std::string::npos) {
-      *error = "'" + pattern + "': a '{' without its '}' (the field is {stem})";
-      return false;
+    // Only a word in braces is a field; any other brace is part of the name.
+    const size_t close = pattern.find_first_not_of("abcdefghijklmnopqrstuvwxyz_", at + 1);
+    if (close == std::string::npos || pattern[close] != '}' || close == at + 1) {
+      expanded += pattern[at++];
+      continue;
     }
     const std::string field = pattern.substr(at + 1, close - at - 1);
     if (field != "stem") {

@@ -42,8 +42,9 @@ float PushFromShare(float percent, double size);
 // name without its extension. True when `pattern` holds the field.
 bool HasStemField(const std::string& pattern);
 // `pattern` with every {stem} replaced by `stem`; `escapePercent` doubles any
-// '%' of the stem (for a name that is a frame pattern too). False with *error
-// on an unknown field ("{steam}") or an unclosed brace.
+// '%' of the stem (for a name that is a frame pattern too). A lowercase word in
+// braces is a field: false with *error when it is not {stem} (a typo such as
+// "{steam}"); other braces are kept as they are.
 bool ExpandStem(const std::string& pattern, const std::string& stem, bool escapePercent, std::string* out,
                 std::string* error);
 
