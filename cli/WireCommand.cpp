@@ -599,9 +599,10 @@ void AddWireCommand(CLI::App& app, Action* action) {
   command->add_option("--frames", arguments->frames, "frame range A-B: one output per frame, -o needs a %d pattern")->type_name("A-B");
   command->add_option("--preview", arguments->preview, "also draw the wires to a .png or .svg")->type_name("FILE");
   command->add_flag("--each", arguments->each, "one output per MESH, named by -o with {stem} (default {stem}-wires.obj)");
-  CLI::Option* quiet = command->add_flag("-q,--quiet", arguments->quiet, "print no summary and no progress bar (warnings and errors still go to stderr)");
-  command->add_flag("--json", arguments->json, "print the summary as one JSON document")->excludes(quiet);
+  command->add_flag("-q,--quiet", arguments->quiet, "print no summary and no progress bar (warnings and errors still go to stderr)");
+  command->add_flag("--json", arguments->json, "print the summary as one JSON document");
   command->callback([command, action, arguments] {
+    if (arguments->quiet && arguments->json) throw CLI::ValidationError("--quiet and --json exclude each other");
     arguments->outputGiven = command->count("--output") > 0;
     arguments->modeGiven = command->count("--mode") > 0;
     arguments->pushGiven = command->count("--push") > 0;
