@@ -133,6 +133,7 @@ struct CWirePlan {
   bool pushShare = false;       // the push is a share of the model's size
   float pushPercent = 0;
   double modelSize = 0;
+  std::string selectionSource = "--select";  // who gave the list, for warnings
   std::vector<std::string> warnings;  // for stderr before the module runs
 };
 
@@ -198,18 +199,19 @@ void WarnAboutSettings(const CWireArguments& arguments, CWirePlan* plan) {
                              ", its largest bounding-box diagonal): the wires will lie far from the surface; "
                              "a share such as --push 1% keeps them close");
   }
+  if (!arguments.selectGiven) plan->selectionSource = "the scene's selection list";
   if (settings.useExclude) {
     CSelectionCheck check = CheckSelection(settings.text);
     const char* items = settings.mode == 0 ? "facet" : "chain";
     if (!check.skipped.empty()) {
       std::string words;
       for (const std::string& word : check.skipped) words += (words.empty() ? "'" : ", '") + word + "'";
-      plan->warnings.push_back("--select: " + words + (check.skipped.size() == 1 ? " is" : " are") +
+      plan->warnings.push_back(plan->selectionSource + ": " + words + (check.skipped.size() == 1 ? " is" : " are") +
                                " not a number, a range A-B or a step *N, and the module skips " +
                                (check.skipped.size() == 1 ? "it" : "them"));
     }
     if (!check.namesAnyNumber)
-      plan->warnings.push_back("--select: '" + settings.text + "' names no " + items +
+      plan->warnings.push_back(plan->selectionSource + ": '" + settings.text + "' names no " + items +
                                " (they are numbered from 1): nothing will be wired");
   }
   if (settings.mode == 1) {
@@ -422,7 +424,7 @@ void WarnIfNothingSelected(const CWirePlan& plan, const CRunSummary& summary) {
   std::string detail = plan.settings.mode == 0 ? "no facet it names exists (the groups have at most " +
                                                      std::to_string(facets) + " facets to wire)"
                                                : "no border chain it names exists";
-  std::cerr << "tressel: wire: warning: --select: '" << plan.settings.text << "': " << detail
+  std::cerr << "tressel: wire: warning: " << plan.selectionSource << ": '" << plan.settings.text << "': " << detail
             << "; nothing was wired\n";
 }
 
