@@ -122,6 +122,9 @@ void PrintSummary(std::ostream& out, const std::vector<CRunSummary>& runs, doubl
 std::string SummaryJson(const std::vector<CRunSummary>& runs, double totalSeconds, uint64_t peakBytes) {
   nlohmann::json document;
   nlohmann::json list = nlohmann::json::array();
+  // Every group and output of every run once more at the top, so the common
+  // case of one run reads without going through "runs".
+  nlohmann::json allGroups = nlohmann::json::array(), allOutputs = nlohmann::json::array();
   double importSeconds = 0, moduleSeconds = 0, writeSeconds = 0;
   for (const CRunSummary& run : runs) {
     nlohmann::json entry = {{"inputs", run.inputs}, {"outputs", run.outputs}, {"status", run.status}};
@@ -139,17 +142,22 @@ std::string SummaryJson(const std::vector<CRunSummary>& runs, double totalSecond
                              {"dropped", group.dropped}, {"wires", group.wires},       {"segments", group.segments}};
       if (group.framed) item["frame"] = group.frame;
       groups.push_back(item);
+      if (runs.size() > 1 && run.inputs.size() == 1) item["input"] = run.inputs.front();
+      allGroups.push_back(item);
       totals.Add(group);
     }
     entry["groups"] = groups;
     entry["totals"] = CountsJson(totals);
     entry["times"] = {{"import", run.importSeconds}, {"module", run.moduleSeconds}, {"write", run.writeSeconds}};
     list.push_back(entry);
+    for (const std::string& output : run.outputs) allOutputs.push_back(output);
     importSeconds += run.importSeconds;
     moduleSeconds += run.moduleSeconds;
     writeSeconds += run.writeSeconds;
   }
   document["runs"] = list;
+  document["groups"] = allGroups;
+  document["outputs"] = allOutputs;
   document["totals"] = CountsJson(TotalsOf(runs));
   document["times"] = {{"import", importSeconds}, {"module", moduleSeconds}, {"write", writeSeconds},
                        {"total", totalSeconds}};

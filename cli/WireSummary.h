@@ -48,7 +48,10 @@ std::string HumanBytes(uint64_t bytes);
 // the settings, totals, times, and last the peak memory.
 void PrintSummary(std::ostream& out, const std::vector<CRunSummary>& runs, double totalSeconds,
                   uint64_t peakBytes);
-// The same as one JSON document (text with a final newline).
+// The same as one JSON document (text with a final newline): "runs" (each
+// with its inputs, outputs, status, settings, groups, totals and times), then
+// every group ("input" added when there are several runs) and output of all
+// runs, the totals, the times and "peak_memory_bytes".
 std::string SummaryJson(const std::vector<CRunSummary>& runs, double totalSeconds, uint64_t peakBytes);
 
 }  // namespace cli

@@ -159,6 +159,8 @@ TEST_F(WireConventionsTest, ModeNamesQuietAndJson) {
   for (const auto& group : run["groups"]) segments += group["segments"].get<uint64_t>();
   EXPECT_EQ(document["totals"]["segments"], segments);
   EXPECT_EQ(document["totals"]["groups"], 3);
+  EXPECT_EQ(document["groups"], run["groups"]) << "one run: its groups at the top too";
+  EXPECT_EQ(document["outputs"], run["outputs"]);
   EXPECT_GT(document["peak_memory_bytes"].get<uint64_t>(), 1000000u);
   EXPECT_GE(document["times"]["total"].get<double>(), document["times"]["module"].get<double>());
   Outcome both = Tressel("wire example.obj --json --quiet");
@@ -206,6 +208,8 @@ TEST_F(WireConventionsTest, OneOutputPerInput) {
   ASSERT_EQ(document["runs"].size(), 2u);
   EXPECT_EQ(document["runs"][0]["status"], 2);
   EXPECT_EQ(document["runs"][1]["status"], 0);
+  ASSERT_EQ(document["groups"].size(), 1u);
+  EXPECT_EQ(document["groups"][0]["input"], "tri.obj");
 
   // The output never replaces an input.
   const std::string before = ReadText(folder / "tri.obj");
