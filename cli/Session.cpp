@@ -28,7 +28,12 @@ std::filesystem::path ModulePath(const std::string& option) {
   std::error_code error;
   std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) return "Tressel.plm";
-  return self.parent_path() / "Tressel.plm";
+  // A build tree and an unpacked folder hold it beside the command; an
+  // installation (bin/tressel) under lib/tressel of the same prefix.
+  const std::filesystem::path beside = self.parent_path() / "Tressel.plm";
+  const std::filesystem::path installed = self.parent_path().parent_path() / "lib" / "tressel" / "Tressel.plm";
+  if (!std::filesystem::exists(beside, error) && std::filesystem::exists(installed, error)) return installed;
+  return beside;
 }
 
 bool CSession::Open(const std::filesystem::path& modulePath) {

@@ -19,7 +19,8 @@ enum ExitStatus : int {
 };
 
 // The module to load: `option` when given, else $TRESSEL_MODULE when set and
-// not empty, else Tressel.plm in the folder of this executable.
+// not empty, else Tressel.plm in the folder of this executable, else (when
+// only that exists) ../lib/tressel/Tressel.plm from it, as installed.
 // A bare file name given either way names the file in the working folder.
 std::filesystem::path ModulePath(const std::string& option);
 

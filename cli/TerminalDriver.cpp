@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "cli/NumberFields.h"
 #include "host/MacRoman.h"
 
 namespace cli {
@@ -220,6 +221,20 @@ void CTerminalDriver::Draw() {
   Put(LINES - 1, 0, mMessage.empty() ? kHelp : mMessage, COLS, mMessage.empty() ? A_DIM : A_BOLD);
   const std::vector<CLiveDialog*>& running = host::CDialogService::Instance().RunningDialogs();
   for (size_t k = 0; k < running.size(); ++k) DrawDialog(*running[k], k + 1 == running.size());
+  // The module reads a number field's text that is not a number as 0 without a
+  // word: say so above the help line, over anything drawn there, while it
+  // stands, so it is seen before OK. The cursor stays in the focused field.
+  if (!running.empty()) {
+    int cursorY = 0, cursorX = 0;
+    getyx(stdscr, cursorY, cursorX);
+    const std::vector<std::string> warnings = NumberFieldWarnings(*running.back());
+    for (size_t k = 0; k < warnings.size() && int(k) + 2 < LINES; ++k) {
+      const int y = LINES - 2 - int(warnings.size() - 1 - k);
+      mvhline(y, 0, ' ', COLS);
+      Put(y, 0, "! " + warnings[k], COLS, A_BOLD);
+    }
+    move(cursorY, cursorX);
+  }
   refresh();
 }
 

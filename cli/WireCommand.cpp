@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -18,11 +19,16 @@
 
 #include "cli/Commands.h"
 #include "cli/ExampleMesh.h"
+#include "cli/MeshMeasures.h"
 #include "cli/Progress.h"
 #include "cli/SceneFile.h"
 #include "cli/Session.h"
 #include "cli/StoredSettings.h"
+#include "cli/SelectionCheck.h"
 #include "cli/WireGroups.h"
+#include "cli/WireInputs.h"
+#include "cli/WireOptions.h"
+#include "cli/WireSummary.h"
 #include "cli/io/FramePattern.h"
 #include "cli/io/MeshImport.h"
 #include "cli/io/Preview.h"
@@ -42,6 +48,7 @@ struct CWireArguments {
   bool formatGiven = false;
   bool outputGiven = false, modeGiven = false, pushGiven = false, scaleGiven = false, selectGiven = false;
   bool sceneGiven = false, framesGiven = false, previewGiven = false;
+  bool quiet = false, json = false, each = false;
 };
 
 // A usage mistake or a file problem: one line for stderr, exit status 2.
@@ -52,19 +59,24 @@ struct CWireError {
 [[noreturn]] void Refuse(const std::string& line) { throw CWireError{line}; }
 
 int32_t ParseMode(const std::string& text) {
-  if (text == "0" || text == "1" || text == "2") return text[0] - '0';
-  Refuse("--mode: '" + text + "' is not 0, 1 or 2");
+  int32_t mode = 0;
+  std::string error;
+  if (!ParseWireMode(text, &mode, &error)) Refuse(error);
+  return mode;
 }
 
-float ParseFloat(const std::string& flag, const std::string& text) {
-  errno = 0;
-  char* end = nullptr;
-  float value = std::strtof(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || std::isspace(static_cast<unsigned char>(text[0])))
-    Refuse(flag + ": '" + text + "' is not a number");
-  if (!std::isfinite(value) || (errno == ERANGE && std::fabs(value) > 1))
-    Refuse(flag + ": '" + text + "' is not a finite single-precision number");
-  return value;
+CPushValue ParsePushFlag(const std::string& text) {
+  CPushValue push;
+  std::string error;
+  if (!ParsePush(text, &push, &error)) Refuse(error);
+  return push;
+}
+
+float ParseScaleFlag(const std::string& text) {
+  float scale = 1;
+  std::string error;
+  if (!ParseScale(text, &scale, &error)) Refuse(error);
+  return scale;
 }
 
 bool ParseInt(const std::string& text, int32_t* value) {
@@ -119,26 +131,58 @@ struct CWirePlan {
   cliio::CPreviewOptions previewOptions;
   int32_t firstFrame = 0, lastFrame = 0;
   bool frames = false;
+  bool sceneRead = false;       // an existing scene file was read
+  bool settingsKnown = false;   // the stream decodes into `settings`
+  CStoredSettings settings;     // what the stream holds, when known
+  bool pushShare = false;       // the push is a share of the model's size
+  float pushPercent = 0;
+  double modelSize = 0;
+  std::string selectionSource = "--select";  // who gave the list, for warnings
+  std::vector<std::string> warnings;  // for stderr before the module runs
 };
 
-std::vector<uint8_t> SettingsFor(const CWireArguments& arguments, const CScene& scene, const std::string& sceneName) {
+// The stream the module is given. Without --push and without a scene that was
+// read, the push is kDefaultPushShare of the model's size (the module's own
+// default of 10 would put the wires far from most meshes); a share given with
+// --push is resolved the same way. One instance holds one push for all its
+// groups, so the share is of the model's size: the largest group's diagonal.
+std::vector<uint8_t> SettingsFor(const CWireArguments& arguments, CWirePlan* plan) {
+  const CScene& scene = plan->scene;
   bool overrides = arguments.modeGiven || arguments.pushGiven || arguments.scaleGiven || arguments.selectGiven;
   CStoredSettings settings;
+  std::string detail;
   if (scene.hasSettings) {
-    if (!overrides) return scene.settings;
-    std::string detail;
+    if (!overrides) {
+      plan->settingsKnown = DecodeSettings(scene.settings, &plan->settings, &detail);
+      return scene.settings;
+    }
     if (!DecodeSettings(scene.settings, &settings, &detail))
-      Refuse(sceneName + ": " + detail + "; the command line's settings cannot be applied to them");
+      Refuse(arguments.scene + ": " + detail + "; the command line's settings cannot be applied to them");
   }
   if (arguments.modeGiven) settings.mode = ParseMode(arguments.mode);
-  if (arguments.pushGiven) settings.push = ParseFloat("--push", arguments.push);
-  if (arguments.scaleGiven) settings.scale = ParseFloat("--scale", arguments.scale);
+  CPushValue push;
+  if (arguments.pushGiven) {
+    push = ParsePushFlag(arguments.push);
+  } else if (!plan->sceneRead) {
+    push.share = true;
+    push.value = kDefaultPushShare;
+  }
+  if (push.share) {
+    plan->pushShare = true;
+    plan->pushPercent = push.value;
+    settings.push = PushFromShare(push.value, plan->modelSize);
+  } else if (arguments.pushGiven) {
+    settings.push = push.value;
+  }
+  if (arguments.scaleGiven) settings.scale = ParseScaleFlag(arguments.scale);
   if (arguments.selectGiven) {
     if (arguments.select.size() > kMaxSelectionText)
       Refuse("--select: the list has " + std::to_string(arguments.select.size()) + " characters, at most 254 are stored");
     settings.useExclude = 1;
     settings.text = arguments.select;
   }
+  plan->settings = settings;
+  plan->settingsKnown = true;
   return EncodeSettings(settings);
 }
 
@@ -156,49 +200,104 @@ void SetPreviewCaption(const std::vector<std::filesystem::path>& files, const st
   if (settings.useExclude) caption->selection = settings.text;
 }
 
-CWirePlan Plan(const CWireArguments& arguments) {
-  CWirePlan plan;
-  // Flag values first, so a mistake is reported before any file is read.
-  if (arguments.modeGiven) ParseMode(arguments.mode);
-  if (arguments.pushGiven) ParseFloat("--push", arguments.push);
-  if (arguments.scaleGiven) ParseFloat("--scale", arguments.scale);
-  if (arguments.framesGiven) {
-    ParseFrames(arguments.frames, &plan.firstFrame, &plan.lastFrame);
-    plan.frames = true;
+std::string Shortest(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", value);
+  return text;
+}
+
+// Warnings about settings that will not give what the user most likely wants;
+// the run goes on as asked.
+void WarnAboutSettings(const CWireArguments& arguments, CWirePlan* plan) {
+  if (!plan->settingsKnown) return;
+  const CStoredSettings& settings = plan->settings;
+  if (!plan->pushShare && plan->modelSize > 0 && std::fabs(double(settings.push)) > plan->modelSize) {
+    std::string source = arguments.pushGiven ? "--push " + arguments.push : "the scene's push " + Shortest(settings.push);
+    plan->warnings.push_back(source + " is larger than the model (size " + Shortest(plan->modelSize) +
+                             ", its largest bounding-box diagonal): the wires will lie far from the surface; "
+                             "a share such as --push 1% keeps them close");
   }
-  plan.output = arguments.outputGiven ? arguments.output : cliio::kDefaultWireOutput;
+  if (!arguments.selectGiven) plan->selectionSource = "the scene's selection list";
+  if (settings.useExclude) {
+    CSelectionCheck check = CheckSelection(settings.text);
+    const char* items = settings.mode == 0 ? "facet" : "chain";
+    if (!check.skipped.empty()) {
+      std::string words;
+      for (const std::string& word : check.skipped) words += (words.empty() ? "'" : ", '") + word + "'";
+      plan->warnings.push_back(plan->selectionSource + ": " + words + (check.skipped.size() == 1 ? " is" : " are") +
+                               " not a number, a range A-B or a step *N, and the module skips " +
+                               (check.skipped.size() == 1 ? "it" : "them"));
+    }
+    if (!check.namesAnyNumber)
+      plan->warnings.push_back(plan->selectionSource + ": '" + settings.text + "' names no " + items +
+                               " (they are numbered from 1): nothing will be wired");
+  }
+  if (settings.mode == 1) {
+    std::vector<std::string> soups;
+    for (const cliio::CImportedMesh& mesh : plan->meshes)
+      if (PolygonsShareNoCorner(mesh)) soups.push_back(mesh.name);
+    if (!soups.empty()) {
+      std::string names = "'" + soups[0] + "'";
+      if (soups.size() > 1) names += " and " + std::to_string(soups.size() - 1) + " more";
+      plan->warnings.push_back("mode 1 (borders): no two facets of " + names +
+                               " share a corner (each facet has its own vertices, as in STL), so every facet is "
+                               "its own border; --mode 2 (welded) joins coincident corners first");
+    }
+  }
+}
+
+// The flag values and output names, checked before any file is read.
+void PlanFlags(const CWireArguments& arguments, CWirePlan* plan) {
+  if (arguments.modeGiven) ParseMode(arguments.mode);
+  if (arguments.pushGiven) ParsePushFlag(arguments.push);
+  if (arguments.scaleGiven) ParseScaleFlag(arguments.scale);
+  if (arguments.framesGiven) {
+    ParseFrames(arguments.frames, &plan->firstFrame, &plan->lastFrame);
+    plan->frames = true;
+  }
+  plan->output = arguments.outputGiven ? arguments.output : cliio::kDefaultWireOutput;
   if (arguments.outputGiven && arguments.output.empty()) Refuse("-o: the output name is empty");
-  plan.toStdout = plan.output == "-";
+  plan->toStdout = plan->output == "-";
   cliio::WireFormat named;
   if (arguments.formatGiven && !cliio::WireFormatNamed(arguments.format, &named))
     Refuse("--format: '" + arguments.format + "' is not obj, ply, gltf or glb");
-  if (plan.toStdout && !arguments.formatGiven) Refuse("-o -: standard output needs --format obj|ply|gltf|glb");
-  if (!plan.toStdout && !cliio::WireFormatFor(plan.output, &plan.format))
-    Refuse("-o: " + plan.output.string() + ": the extension is not .obj, .ply, .gltf or .glb");
-  if (!plan.toStdout && arguments.formatGiven && named != plan.format)
-    Refuse("--format " + arguments.format + ": -o " + plan.output.string() + " names another format");
-  if (arguments.formatGiven) plan.format = named;
+  if (plan->toStdout && !arguments.formatGiven) Refuse("-o -: standard output needs --format obj|ply|gltf|glb");
+  if (!plan->toStdout && !cliio::WireFormatFor(plan->output, &plan->format))
+    Refuse("-o: " + plan->output.string() + ": the extension is not .obj, .ply, .gltf or .glb");
+  if (!plan->toStdout && arguments.formatGiven && named != plan->format)
+    Refuse("--format " + arguments.format + ": -o " + plan->output.string() + " names another format");
+  if (arguments.formatGiven) plan->format = named;
   std::string patternError;
-  if (plan.frames) {
+  if (plan->frames) {
     if (!arguments.outputGiven) Refuse("--frames: needs -o with a %d or %04d pattern for the frame number");
     cliio::CFramePattern pattern;
     if (!cliio::CFramePattern::Parse(arguments.output, &pattern, &patternError)) Refuse("-o: " + patternError);
-    plan.outputPattern = pattern;
+    plan->outputPattern = pattern;
   }
-  RequireFolderOf(plan.output, "-o");
-  if (!arguments.view.empty() && !cliio::ParsePreviewView(arguments.view, &plan.previewOptions.view))
+  RequireFolderOf(plan->output, "-o");
+  if (!arguments.view.empty() && !cliio::ParsePreviewView(arguments.view, &plan->previewOptions.view))
     Refuse("--view: '" + arguments.view + "' is not iso, front, back, left, right, top or bottom");
   if (!arguments.view.empty() && !arguments.previewGiven) Refuse("--view: needs --preview");
   if (arguments.previewGiven) {
-    plan.preview = arguments.preview;
-    RequireFolderOf(plan.preview, "--preview");
-    if (!IsPreviewFile(plan.preview)) Refuse("--preview: " + arguments.preview + ": the extension is not .png, .svg or .html");
-    if (plan.frames) {
+    plan->preview = arguments.preview;
+    RequireFolderOf(plan->preview, "--preview");
+    if (!IsPreviewFile(plan->preview)) Refuse("--preview: " + arguments.preview + ": the extension is not .png, .svg or .html");
+    if (plan->frames) {
       cliio::CFramePattern pattern;
       if (!cliio::CFramePattern::Parse(arguments.preview, &pattern, &patternError)) Refuse("--preview: " + patternError);
-      plan.previewPattern = pattern;
+      plan->previewPattern = pattern;
     }
   }
+}
+
+void CheckFlags(const CWireArguments& arguments) {
+  CWirePlan plan;
+  PlanFlags(arguments, &plan);
+}
+
+CWirePlan Plan(const CWireArguments& arguments) {
+  CWirePlan plan;
+  PlanFlags(arguments, &plan);
 
   if (arguments.sceneGiven) {
     if (arguments.scene.empty()) Refuse("--scene: the file name is empty");
@@ -207,6 +306,7 @@ CWirePlan Plan(const CWireArguments& arguments) {
     if (std::filesystem::exists(plan.sceneFile, failure)) {
       std::string error;
       if (!LoadScene(plan.sceneFile, &plan.scene, &error)) Refuse(error);
+      plan.sceneRead = true;
     } else if (failure) {
       Refuse(arguments.scene + ": " + failure.message());
     } else {
@@ -228,12 +328,19 @@ CWirePlan Plan(const CWireArguments& arguments) {
     for (const std::filesystem::path& file : plan.meshFiles) plan.storedMeshes.push_back(StoredMeshPath(plan.sceneFile, file));
 
   for (const std::filesystem::path& file : plan.meshFiles) {
+    std::error_code failure;
+    if (!plan.outputPattern && std::filesystem::equivalent(plan.output, file, failure))
+      Refuse("-o: " + plan.output.string() + " is the input mesh " + file.string() + "; it would be overwritten");
+  }
+  for (const std::filesystem::path& file : plan.meshFiles) {
     std::string error;
     std::vector<cliio::CImportedMesh> imported = cliio::ImportMeshFile(file, &error);
     if (imported.empty()) Refuse(error.empty() ? file.string() + ": no mesh in the file" : error);
     for (cliio::CImportedMesh& mesh : imported) plan.meshes.push_back(std::move(mesh));
   }
-  plan.stream = SettingsFor(arguments, plan.scene, arguments.scene);
+  plan.modelSize = ModelSize(plan.meshes);
+  plan.stream = SettingsFor(arguments, &plan);
+  WarnAboutSettings(arguments, &plan);
   SetPreviewCaption(plan.meshFiles, plan.stream, &plan.previewOptions.caption);
   return plan;
 }
@@ -296,27 +403,76 @@ bool SaveRunScene(const CWirePlan& plan, const host::CHost& host, std::string* e
   return SaveScene(plan.sceneFile, saved, error);
 }
 
-void PrintSummary(const CWirePlan& plan, const std::vector<CFrameResult>& results, std::ostream& stream) {
+void CountGroups(const CWirePlan& plan, const std::vector<CFrameResult>& results, CRunSummary* summary) {
   for (const CFrameResult& result : results) {
     for (size_t p = 0; p < result.groups.size(); ++p) {
       const cliio::CWireGroup& wires = result.groups[p];
       const cliio::CImportedMesh& mesh = plan.meshes[p];
-      if (plan.frames) stream << "frame " << result.frame << ": ";
-      stream << wires.name << ": vertices " << mesh.vertices.size() << ", facets " << mesh.facets.size()
-                << ", dropped " << DroppedFacets(mesh) << ", wires " << cliio::CountPolylines(wires.segments)
-                << ", segments " << wires.segments.size() << "\n";
+      CGroupCounts counts;
+      counts.name = wires.name;
+      counts.framed = plan.frames;
+      counts.frame = result.frame;
+      counts.vertices = mesh.vertices.size();
+      counts.facets = mesh.facets.size();
+      counts.dropped = uint64_t(DroppedFacets(mesh));
+      counts.wires = cliio::CountPolylines(wires.segments);
+      counts.segments = wires.segments.size();
+      summary->groups.push_back(counts);
     }
   }
 }
 
-int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
+void DescribePlan(const CWirePlan& plan, CRunSummary* summary) {
+  summary->settingsKnown = plan.settingsKnown;
+  summary->mode = plan.settings.mode;
+  summary->push = plan.settings.push;
+  summary->scale = plan.settings.scale;
+  summary->pushShare = plan.pushShare;
+  summary->pushPercent = plan.pushPercent;
+  summary->modelSize = plan.modelSize;
+  summary->selection = plan.settings.useExclude != 0;
+  summary->selectionText = plan.settings.text;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// With the list on, an item is wired exactly when the list names it: a run
+// that wired nothing at all named nothing that exists.
+void WarnIfNothingSelected(const CWirePlan& plan, const CRunSummary& summary) {
+  if (!plan.settingsKnown || !plan.settings.useExclude || summary.groups.empty()) return;
+  uint64_t segments = 0, facets = 0;
+  for (const CGroupCounts& group : summary.groups) {
+    segments += group.segments;
+    facets = std::max(facets, group.facets - group.dropped);
+  }
+  if (segments != 0) return;
+  CSelectionCheck check = CheckSelection(plan.settings.text);
+  if (!check.namesAnyNumber) return;  // already said before the run
+  std::string detail = plan.settings.mode == 0 ? "no facet it names exists (the groups have at most " +
+                                                     std::to_string(facets) + " facets to wire)"
+                                               : "no border chain it names exists";
+  std::cerr << "tressel: wire: warning: " << plan.selectionSource << ": '" << plan.settings.text << "': " << detail
+            << "; nothing was wired\n";
+}
+
+// One run of the module over `arguments.meshes`; the summary receives what it
+// did (also when it fails after planning).
+int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CRunSummary* summary) {
+  auto started = std::chrono::steady_clock::now();
   CWirePlan plan;
   try {
     plan = Plan(arguments);
   } catch (const CWireError& error) {
     std::cerr << "tressel: wire: " << error.line << "\n";
-    return kExitUsage;
+    return summary->status = kExitUsage;
   }
+  summary->importSeconds = SecondsSince(started);
+  for (const std::filesystem::path& file : plan.meshFiles) summary->inputs.push_back(file.string());
+  DescribePlan(plan, summary);
+  for (const std::string& warning : plan.warnings) std::cerr << "tressel: wire: warning: " << warning << "\n";
+  started = std::chrono::steady_clock::now();
 
   CSession session;
   if (!session.Open(ModulePath(options.modulePath))) return kExitUsage;
@@ -328,7 +484,7 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
   host.Setup() = plan.scene.setup;
 
   CInterruptGuard interrupts;
-  CProgressBar bar(CProgressBar::StderrIsTerminal());
+  CProgressBar bar(CProgressBar::StderrIsTerminal() && !arguments.quiet);
   CStatusWatch watch(host, bar);
   host.onRequest = [&watch](uint32_t selector, void* record) { watch.OnRequest(selector, record); };
 
@@ -365,6 +521,8 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
   host.onRequest = nullptr;
   bar.Clear();
   if (initialized) send(Selector::kFinish);
+  summary->moduleSeconds = SecondsSince(started);
+  started = std::chrono::steady_clock::now();
 
   if (!host.Clean()) return session.Finish(failedSelector, 0);
   if (cancelled) {
@@ -398,8 +556,75 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
     std::cerr << "tressel: wire: " << error << "\n";
     return kExitUsage;
   }
-  PrintSummary(plan, results, plan.toStdout ? std::cerr : std::cout);  // stdout may hold the wires
+  summary->writeSeconds = SecondsSince(started);
+  for (const CFrameResult& result : results)
+    summary->outputs.push_back(plan.outputPattern ? plan.outputPattern->NameFor(result.frame) : plan.output.string());
+  CountGroups(plan, results, summary);
+  WarnIfNothingSelected(plan, *summary);
   return kExitOk;
+}
+
+// `tressel wire`: one run, or one run per input; then the summary.
+int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
+  const auto started = std::chrono::steady_clock::now();
+  CRunRequest request;
+  request.meshes = arguments.meshes;
+  request.each = arguments.each;
+  request.outputGiven = arguments.outputGiven;
+  request.output = arguments.output;
+  request.previewGiven = arguments.previewGiven;
+  request.preview = arguments.preview;
+  request.frames = arguments.framesGiven;
+  std::vector<CInputRun> inputs;
+  std::string error;
+  if (!SplitRuns(request, &inputs, &error)) {
+    std::cerr << "tressel: wire: " << error << "\n";
+    return kExitUsage;
+  }
+  const bool perInput = RunsPerInput(request);
+  const bool toStdout = arguments.outputGiven && arguments.output == "-";
+  if (perInput && toStdout) {
+    std::cerr << "tressel: wire: -o -: one output per input cannot all go to standard output\n";
+    return kExitUsage;
+  }
+  if (perInput && arguments.sceneGiven) {
+    std::cerr << "tressel: wire: --scene: a scene holds one model; it cannot be combined with one output per input\n";
+    return kExitUsage;
+  }
+  std::vector<CRunSummary> runs;
+  int status = kExitOk;
+  for (const CInputRun& input : inputs) {
+    CWireArguments one = arguments;
+    if (perInput) {
+      one.meshes = input.meshes;
+      one.output = input.output;
+      one.outputGiven = true;
+      one.preview = input.preview;
+    }
+    if (&input == &inputs.front()) {
+      // The flags are the same for every input: a mistake in them is told once.
+      try {
+        CheckFlags(one);
+      } catch (const CWireError& refused) {
+        std::cerr << "tressel: wire: " << refused.line << "\n";
+        return kExitUsage;
+      }
+    }
+    CRunSummary summary;
+    summary.status = RunOnce(one, options, &summary);
+    if (summary.inputs.empty()) summary.inputs = input.meshes;
+    runs.push_back(summary);
+    if (summary.status != kExitOk && status == kExitOk) status = summary.status;
+    if (summary.status == kExitCancelled) break;
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::ostream& report = toStdout ? std::cerr : std::cout;  // standard output may hold the wires
+  if (arguments.json) {
+    report << SummaryJson(runs, seconds, PeakMemoryBytes()) << std::flush;
+  } else if (!arguments.quiet && (status == kExitOk || perInput)) {
+    PrintSummary(report, runs, seconds, PeakMemoryBytes());
+  }
+  return status;
 }
 
 }  // namespace
@@ -408,17 +633,21 @@ void AddWireCommand(CLI::App& app, Action* action) {
   CLI::App* command = app.add_subcommand("wire", "Generate wires from meshes and write them to a file");
   auto arguments = std::make_shared<CWireArguments>();
   command->add_option("MESH", arguments->meshes, "mesh files, each mesh in them one child group (default: the bundled example)")->type_name("");
-  command->add_option("-o,--output", arguments->output, "output file: .obj .ply .gltf .glb (default wires.obj); - is standard output, with --format")->type_name("OUT");
+  command->add_option("-o,--output", arguments->output, "output file: .obj .ply .gltf .glb (default wires.obj); - is standard output, with --format; {stem} in it: one output per MESH")->type_name("OUT");
   command->add_option("--format", arguments->format, "output format, for -o - (standard output): obj ply gltf glb")->type_name("FMT");
-  command->add_option("--mode", arguments->mode, "0: a ring per facet, 1: border chains, 2: border chains after merging coincident vertices")->type_name("0|1|2");
-  command->add_option("--push", arguments->push, "distance along the facet normals (default 10)")->type_name("X");
-  command->add_option("--scale", arguments->scale, "factor about each wire's centre (default 1)")->type_name("Y");
+  command->add_option("--mode", arguments->mode, "0/rings: a ring per facet, 1/borders: border chains, 2/welded: border chains after merging coincident vertices")->type_name("MODE");
+  command->add_option("--push", arguments->push, "distance along the facet normals, or a share of the model's size such as 2% (default 1%)")->type_name("X");
+  command->add_option("--scale", arguments->scale, "factor about each wire's centre, or a percentage (default 1)")->type_name("Y");
   command->add_option("--select", arguments->select, "wire only the facets or chains this list names (e.g. \"1-3, *4\")")->type_name("TEXT");
   command->add_option("--scene", arguments->scene, "scene file to read when it exists and to save after the run")->type_name("FILE");
   command->add_option("--frames", arguments->frames, "frame range A-B: one output per frame, -o needs a %d pattern")->type_name("A-B");
   command->add_option("--preview", arguments->preview, "also draw the wires to a .png or .svg, or an interactive 3D .html page")->type_name("FILE");
   command->add_option("--view", arguments->view, "the preview picture's view (default iso)")->type_name("iso|front|back|left|right|top|bottom");
+  command->add_flag("--each", arguments->each, "one output per MESH, named by -o with {stem} (default {stem}-wires.obj)");
+  command->add_flag("-q,--quiet", arguments->quiet, "print no summary and no progress bar (warnings and errors still go to stderr)");
+  command->add_flag("--json", arguments->json, "print the summary as one JSON document");
   command->callback([command, action, arguments] {
+    if (arguments->quiet && arguments->json) throw CLI::ValidationError("--quiet and --json exclude each other");
     arguments->outputGiven = command->count("--output") > 0;
     arguments->formatGiven = command->count("--format") > 0;
     arguments->modeGiven = command->count("--mode") > 0;

@@ -126,7 +126,7 @@ class WireCommandTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(folder); }
 
   std::vector<ObjGroup> RunMode(int mode) {
-    Outcome run = Wire(folder, "--mode " + std::to_string(mode) + " -o m.obj");
+    Outcome run = Wire(folder, "--mode " + std::to_string(mode) + " --push 10 -o m.obj");
     EXPECT_EQ(run.status, 0) << run.err;
     return ParseObj(ReadText(folder / "m.obj"));
   }
@@ -179,10 +179,13 @@ TEST_F(WireCommandTest, ModesOneAndTwoWireTheBorderChains) {
 TEST_F(WireCommandTest, SummaryAndSelection) {
   Outcome run = Wire(folder, Quote(example) + " --mode 0 --select '1-2' --scale 0 -o s.obj");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out,
+  EXPECT_EQ(run.out.substr(0, run.out.find("settings:")),
             "sheet: vertices 12, facets 6, dropped 0, wires 2, segments 8\n"
             "box: vertices 8, facets 5, dropped 0, wires 2, segments 8\n"
             "pair: vertices 8, facets 2, dropped 0, wires 2, segments 8\n");
+  EXPECT_NE(run.out.find("\ntotal: 3 groups, vertices 28, facets 13, dropped 0, wires 6, segments 24\n"),
+            std::string::npos)
+      << run.out;
   // Scale 0 shrinks each ring onto its facet's centre.
   std::vector<ObjGroup> groups = ParseObj(ReadText(folder / "s.obj"));
   ASSERT_FALSE(groups.empty());
@@ -200,7 +203,7 @@ TEST_F(WireCommandTest, SummaryAndSelection) {
 }
 
 TEST_F(WireCommandTest, SceneIsCreatedReloadedAndOverridden) {
-  Outcome create = Wire(folder, Quote(example) + " --scene s.json --mode 1 --select 1-3 -o a.obj");
+  Outcome create = Wire(folder, Quote(example) + " --scene s.json --mode 1 --push 10 --select 1-3 -o a.obj");
   ASSERT_EQ(create.status, 0) << create.err;
   std::string text = ReadText(folder / "s.json");
   // The module's stored stream for mode 1, list on, "1-3": 31 bytes.

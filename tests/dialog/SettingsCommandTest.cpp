@@ -155,4 +155,45 @@ TEST_F(SettingsCommandTest, InteractiveDialogInATerminal) {
   EXPECT_EQ(Settings(), "574952450001000000000000402000003f8000000000000000000000");
 }
 
+// Text in Push or Scale that is not a number: the dialog says it will be read
+// as 0 while it stands and forgets it once the text is a number again; what
+// the module then stores is still its own reading (0).
+TEST_F(SettingsCommandTest, InteractiveDialogTellsANumberFieldIsNotANumber) {
+  if (std::system("command -v tmux >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is not installed";
+  const std::string socket = "tressel-test-nan-" + std::to_string(::getpid());
+  auto tmux = [&](const std::string& arguments) {
+    return std::system(("tmux -L " + socket + " " + arguments + " >/dev/null 2>&1").c_str());
+  };
+  const std::string command = "cd '" + folder.string() + "' && '" TRESSEL_COMMAND_PATH
+                              "' settings scene.json; echo $? > status.txt; sleep 5";
+  ASSERT_EQ(tmux("new-session -d -x 100 -y 24 \"" + command + "\""), 0);
+  auto screen = [&] {
+    std::system(("tmux -L " + socket + " capture-pane -p > '" + (folder / "screen.txt").string() + "'").c_str());
+    return Read(folder / "screen.txt");
+  };
+  auto waitFor = [&](const std::function<bool()>& ready) {
+    for (int k = 0; k < 100 && !ready(); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return ready();
+  };
+  const std::string pushWarning = "Push: '2.5x' is not a number; it will be read as 0";
+  const std::string scaleWarning = "Scale: 'abc' is not a number; it will be read as 0";
+  EXPECT_TRUE(waitFor([&] { return screen().find("Tressel 1.0.2") != std::string::npos; })) << screen();
+  EXPECT_EQ(screen().find("not a number"), std::string::npos) << screen();
+  tmux("send-keys Tab BSpace BSpace BSpace BSpace 2 . 5 x");
+  EXPECT_TRUE(waitFor([&] { return screen().find(pushWarning) != std::string::npos; })) << screen();
+  tmux("send-keys Tab BSpace BSpace BSpace a b c");
+  EXPECT_TRUE(waitFor([&] { return screen().find(scaleWarning) != std::string::npos; })) << screen();
+  EXPECT_NE(screen().find(pushWarning), std::string::npos) << "both stand at once\n" << screen();
+  // Back in Push: removing the x makes it a number again.
+  tmux("send-keys BTab BSpace");
+  EXPECT_TRUE(waitFor([&] { return screen().find(pushWarning) == std::string::npos; })) << screen();
+  EXPECT_NE(screen().find(scaleWarning), std::string::npos) << screen();
+  tmux("send-keys Enter");
+  EXPECT_TRUE(waitFor([&] { return fs::exists(folder / "status.txt") && !Read(folder / "status.txt").empty(); }));
+  tmux("kill-server");
+  EXPECT_EQ(Read(folder / "status.txt"), "0\n");
+  // Push 2.5 (40200000), Scale read as 0 (00000000) by the module's own rule.
+  EXPECT_EQ(Settings(), "57495245000100000000000040200000000000000000000000000000");
+}
+
 }  // namespace
