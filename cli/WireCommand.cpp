@@ -18,11 +18,14 @@
 
 #include "cli/Commands.h"
 #include "cli/ExampleMesh.h"
+#include "cli/OutOfMemory.h"
+#include "cli/Printable.h"
 #include "cli/Progress.h"
 #include "cli/SceneFile.h"
 #include "cli/Session.h"
 #include "cli/StoredSettings.h"
 #include "cli/WireGroups.h"
+#include "cli/WriteStage.h"
 #include "cli/io/FramePattern.h"
 #include "cli/io/MeshImport.h"
 #include "cli/io/Preview.h"
@@ -32,7 +35,6 @@
 namespace cli {
 namespace {
 
-constexpr int kExitCancelled = 130;  // as a shell reports a run ended by Ctrl-C
 constexpr int32_t kCancelAnswer = 4;  // the module's "user canceled" code
 constexpr size_t kTagSlotBytes = sizeof(void*);
 
@@ -49,6 +51,9 @@ struct CWireError {
 };
 
 [[noreturn]] void Refuse(const std::string& line) { throw CWireError{line}; }
+
+// A signal arrived before the module ran.
+struct CWireCancelled {};
 
 int32_t ParseMode(const std::string& text) {
   if (text == "0" || text == "1" || text == "2") return text[0] - '0';
@@ -84,6 +89,8 @@ void ParseFrames(const std::string& text, int32_t* first, int32_t* last) {
                                           : ParseInt(text.substr(0, dash), first) && ParseInt(text.substr(dash + 1), last);
   if (!parsed) Refuse("--frames: '" + text + "' is not a frame range A-B");
   if (*first > *last) Refuse("--frames: '" + text + "' ends before it begins");
+  std::string tooMany;
+  if (!CheckFrameCount(*first, *last, &tooMany)) Refuse(tooMany);
 }
 
 bool IsPreviewFile(const std::filesystem::path& file) {
@@ -138,7 +145,21 @@ std::vector<uint8_t> SettingsFor(const CWireArguments& arguments, const CScene& 
   return EncodeSettings(settings);
 }
 
-CWirePlan Plan(const CWireArguments& arguments) {
+// Every file the run will write (the scene, which it also reads, included):
+// checked against the meshes it reads and against each other before anything runs.
+std::vector<std::filesystem::path> WrittenFiles(const CWirePlan& plan) {
+  std::vector<std::filesystem::path> written;
+  for (int64_t frame = plan.firstFrame; frame <= plan.lastFrame; ++frame) {
+    written.push_back(plan.outputPattern ? std::filesystem::path(plan.outputPattern->NameFor(int(frame))) : plan.output);
+    if (!plan.preview.empty())
+      written.push_back(plan.previewPattern ? std::filesystem::path(plan.previewPattern->NameFor(int(frame))) : plan.preview);
+    if (!plan.frames) break;
+  }
+  if (!plan.sceneFile.empty()) written.push_back(plan.sceneFile);
+  return written;
+}
+
+CWirePlan Plan(const CWireArguments& arguments, CProgressBar& bar) {
   CWirePlan plan;
   // Flag values first, so a mistake is reported before any file is read.
   if (arguments.modeGiven) ParseMode(arguments.mode);
@@ -199,9 +220,15 @@ CWirePlan Plan(const CWireArguments& arguments) {
   if (plan.storedMeshes.empty())
     for (const std::filesystem::path& file : plan.meshFiles) plan.storedMeshes.push_back(StoredMeshPath(plan.sceneFile, file));
 
+  std::string clash;
+  if (!CheckWrittenApart(WrittenFiles(plan), plan.meshFiles, &clash)) Refuse(clash);
+
   for (const std::filesystem::path& file : plan.meshFiles) {
     std::string error;
+    SetPhase("importing " + file.string());
+    CProgressPhase importing(bar, "Importing " + file.filename().string());
     std::vector<cliio::CImportedMesh> imported = cliio::ImportMeshFile(file, &error);
+    if (!importing.Report(1.0)) throw CWireCancelled{};
     if (imported.empty()) Refuse(error.empty() ? file.string() + ": no mesh in the file" : error);
     for (cliio::CImportedMesh& mesh : imported) plan.meshes.push_back(std::move(mesh));
   }
@@ -235,28 +262,41 @@ class CStatusWatch {
       mCancelAnswered = true;
       return;
     }
-    mBar.Show(host::MacRomanToUtf8(host::PascalBytes(status.title)), status.fraction);
+    // A new title ends the previous phase: the module's last report of a
+    // phase carries the share done before its last steps.
+    std::string title = host::MacRomanToUtf8(host::PascalBytes(status.title));
+    if (title != mTitle) mBar.Complete();
+    mTitle = title;
+    mBar.Show(title, status.fraction);
   }
   bool CancelAnswered() const { return mCancelAnswered; }
 
  private:
   host::CHost& mHost;
   CProgressBar& mBar;
+  std::string mTitle;
   long mReports = 0;
   long mInterruptAt = 0;
   long mDelayMicroseconds = 0;
   bool mCancelAnswered = false;
 };
 
+// What the summary says of a group's wires; the wires themselves are written
+// to their temporary at once and dropped.
+struct CGroupCounts {
+  std::string name;
+  size_t wires = 0, segments = 0;
+};
+
 struct CFrameResult {
   int32_t frame = 0;
-  std::vector<cliio::CWireGroup> groups;
+  std::vector<CGroupCounts> groups;
 };
 
 // The scene as the run leaves it: the meshes used, the stream the module left
 // after the tag slot, the setup as read, the keys read plus those the host's
 // channels of this instance hold now.
-bool SaveRunScene(const CWirePlan& plan, const host::CHost& host, std::string* error) {
+CScene RunScene(const CWirePlan& plan, const host::CHost& host) {
   CScene saved = plan.scene;
   saved.meshes = plan.storedMeshes;
   std::vector<uint8_t> stored = host.InstanceData(0);
@@ -264,31 +304,45 @@ bool SaveRunScene(const CWirePlan& plan, const host::CHost& host, std::string* e
   saved.settings.assign(stored.begin() + std::ptrdiff_t(std::min(stored.size(), kTagSlotBytes)), stored.end());
   for (const auto& channel : host.Channels())
     if (channel->instance == 0 && !channel->keys.empty()) saved.channels[channel->name] = channel->keys;
-  return SaveScene(plan.sceneFile, saved, error);
+  return saved;
 }
 
 void PrintSummary(const CWirePlan& plan, const std::vector<CFrameResult>& results) {
   for (const CFrameResult& result : results) {
     for (size_t p = 0; p < result.groups.size(); ++p) {
-      const cliio::CWireGroup& wires = result.groups[p];
+      const CGroupCounts& wires = result.groups[p];
       const cliio::CImportedMesh& mesh = plan.meshes[p];
       if (plan.frames) std::cout << "frame " << result.frame << ": ";
-      std::cout << wires.name << ": vertices " << mesh.vertices.size() << ", facets " << mesh.facets.size()
-                << ", dropped " << DroppedFacets(mesh) << ", wires " << cliio::CountPolylines(wires.segments)
-                << ", segments " << wires.segments.size() << "\n";
+      std::cout << Printable(wires.name) << ": vertices " << mesh.vertices.size() << ", facets " << mesh.facets.size()
+                << ", dropped " << DroppedFacets(mesh) << ", wires " << wires.wires
+                << ", segments " << wires.segments << "\n";
     }
   }
 }
 
-int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
+int Cancelled() {
+  std::cerr << "tressel: wire: cancelled; nothing was written\n";
+  return CInterruptGuard::ExitStatus();
+}
+
+int Fail(const std::string& line) {
+  std::cerr << "tressel: wire: " << Printable(line) << "\n";
+  return kExitUsage;
+}
+
+int RunWireSteps(const CWireArguments& arguments, const CGlobalOptions& options, CProgressBar& bar) {
   CWirePlan plan;
   try {
-    plan = Plan(arguments);
+    plan = Plan(arguments, bar);
   } catch (const CWireError& error) {
-    std::cerr << "tressel: wire: " << error.line << "\n";
-    return kExitUsage;
+    bar.Clear();
+    return Fail(error.line);
+  } catch (const CWireCancelled&) {
+    bar.Clear();
+    return Cancelled();
   }
 
+  SetPhase("loading the module");
   CSession session;
   if (!session.Open(ModulePath(options.modulePath))) return kExitUsage;
   host::CHost& host = session.Host();
@@ -298,11 +352,12 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
   host.SetInstanceData(0, block);
   host.Setup() = plan.scene.setup;
 
-  CInterruptGuard interrupts;
-  CProgressBar bar(CProgressBar::StderrIsTerminal());
   CStatusWatch watch(host, bar);
   host.onRequest = [&watch](uint32_t selector, void* record) { watch.OnRequest(selector, record); };
 
+  // Each frame's wires go to their temporaries as soon as they are made.
+  CWriteStage stage(bar);
+  std::string writeError;
   std::vector<CFrameResult> results;
   uint32_t failedSelector = 0;
   int32_t failedResult = 0;
@@ -314,9 +369,11 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
     }
     return result == 0;
   };
+  SetPhase("running the module");
   bool initialized = send(Selector::kInitialize);
   bool running = initialized;
   for (int64_t frame = plan.firstFrame; running && frame <= plan.lastFrame; ++frame) {
+    SetPhase(plan.frames ? "running the module on frame " + std::to_string(frame) : "running the module");
     host.Setup().setupTime = plan.frames ? int32_t(frame) : plan.scene.setup.setupTime;
     running = send(Selector::kModelSetup);
     if (running && frame == plan.firstFrame) {
@@ -327,44 +384,71 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
     running = running && send(Selector::kLoadChannel) && send(Selector::kGenerate);
     running = running && !CInterruptGuard::Interrupted();
     if (!running) break;
-    CFrameResult result;
-    result.frame = int32_t(frame);
-    for (int p = 0; p < host.GroupCount(); ++p) result.groups.push_back(WiresOf(plan.meshes[size_t(p)].name, host.Received(p)));
-    results.push_back(std::move(result));
+    bar.Complete();
+    // Memory running out here still lets the module finish ('FINI') below.
+    try {
+      CFrameResult result;
+      result.frame = int32_t(frame);
+      std::vector<cliio::CWireGroup> groups;
+      for (int p = 0; p < host.GroupCount(); ++p) groups.push_back(WiresOf(plan.meshes[size_t(p)].name, host.Received(p)));
+      for (const cliio::CWireGroup& wires : groups)
+        result.groups.push_back(CGroupCounts{wires.name, cliio::CountPolylines(wires.segments), wires.segments.size()});
+      const std::filesystem::path output =
+          plan.outputPattern ? std::filesystem::path(plan.outputPattern->NameFor(result.frame)) : plan.output;
+      SetPhase("writing " + output.string());
+      running = stage.StageWires(output, groups, &writeError);
+      if (running && !plan.preview.empty()) {
+        const std::filesystem::path preview =
+            plan.previewPattern ? std::filesystem::path(plan.previewPattern->NameFor(result.frame)) : plan.preview;
+        SetPhase("drawing " + preview.string());
+        running = stage.StagePreview(preview, groups, plan.meshes, &writeError);
+      }
+      results.push_back(std::move(result));
+    } catch (const std::bad_alloc&) {
+      writeError = OutOfMemoryLine();
+      running = false;
+    }
   }
   bool cancelled = watch.CancelAnswered() || CInterruptGuard::Interrupted();
   host.onRequest = nullptr;
   bar.Clear();
+  SetPhase("running the module");
   if (initialized) send(Selector::kFinish);
 
   if (!host.Clean()) return session.Finish(failedSelector, 0);
-  if (cancelled) {
-    std::cerr << "tressel: wire: cancelled; nothing was written\n";
-    return kExitCancelled;
-  }
+  if (cancelled) return Cancelled();
   if (failedSelector) return session.Finish(failedSelector, failedResult);
+  if (!writeError.empty()) {
+    stage.Abandon();
+    return Fail(writeError + "; nothing was written");
+  }
 
   std::string error;
-  for (const CFrameResult& result : results) {
-    std::filesystem::path output = plan.outputPattern ? std::filesystem::path(plan.outputPattern->NameFor(result.frame)) : plan.output;
-    if (!cliio::WriteWireFile(output, result.groups, &error)) {
-      std::cerr << "tressel: wire: " << error << "\n";
-      return kExitUsage;
-    }
-    if (!plan.preview.empty()) {
-      std::filesystem::path preview = plan.previewPattern ? std::filesystem::path(plan.previewPattern->NameFor(result.frame)) : plan.preview;
-      if (!cliio::WritePreview(preview, result.groups, plan.meshes, &error)) {
-        std::cerr << "tressel: wire: " << error << "\n";
-        return kExitUsage;
-      }
+  if (!plan.sceneFile.empty()) {
+    SetPhase("saving " + plan.sceneFile.string());
+    if (!stage.StageBytes(plan.sceneFile, SceneText(RunScene(plan, host)), &error)) {
+      bar.Clear();
+      if (CInterruptGuard::Interrupted()) return Cancelled();
+      return Fail(error + "; nothing was written");
     }
   }
-  if (!plan.sceneFile.empty() && !SaveRunScene(plan, host, &error)) {
-    std::cerr << "tressel: wire: " << error << "\n";
-    return kExitUsage;
-  }
+  bar.Clear();
+  if (CInterruptGuard::Interrupted()) return Cancelled();
+  if (!stage.Commit(&error)) return Fail(error);
   PrintSummary(plan, results);
   return kExitOk;
+}
+
+int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
+  CInterruptGuard interrupts;
+  CProgressBar bar(CProgressBar::StyleForStderr());
+  SetPhase("reading the arguments");
+  try {
+    return RunWireSteps(arguments, options, bar);
+  } catch (const std::bad_alloc&) {
+    bar.Clear();
+    return Fail(OutOfMemoryLine());
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <new>
 
 #include "cli/io/AtomicFile.h"
 
@@ -130,8 +131,14 @@ void Draw(cairo_t* cairo, const std::vector<CWireGroup>& wires, const std::vecto
   }
 }
 
+// Called from cairo's C code: an exception must not cross it, so a failed
+// allocation becomes cairo's own out-of-memory status.
 cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  try {
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  } catch (const std::bad_alloc&) {
+    return CAIRO_STATUS_NO_MEMORY;
+  }
   return CAIRO_STATUS_SUCCESS;
 }
 
@@ -157,7 +164,14 @@ bool WritePreview(const std::filesystem::path& file, const std::vector<CWireGrou
           ? cairo_image_surface_create(CAIRO_FORMAT_RGB24, kPreviewWidth, kPreviewHeight)
           : cairo_svg_surface_create_for_stream(AppendToString, &bytes, kPreviewWidth, kPreviewHeight);
   cairo_t* cairo = cairo_create(surface);
-  Draw(cairo, wires, meshes);
+  try {
+    Draw(cairo, wires, meshes);
+  } catch (...) {
+    // Memory ran out in the drawing's own buffers: cairo's objects go too.
+    cairo_destroy(cairo);
+    cairo_surface_destroy(surface);
+    throw;
+  }
   cairo_status_t status = cairo_status(cairo);
   cairo_destroy(cairo);
   if (status == CAIRO_STATUS_SUCCESS && extension == ".png")
