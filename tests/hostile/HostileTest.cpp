@@ -140,6 +140,7 @@ TEST_F(HostileTest, ADiskThatFillsUpMidwayWritesNoFrame) {
     for (int frame = 1; frame <= 10; ++frame) WriteText(folder / "disk" / ("f" + std::to_string(frame) + ".obj"), "old\n");
     run = Wire("big.obj --frames 1-10 -o 'disk/f%d.obj'");
     EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("disk/f1.obj:"), std::string::npos) << "the disk fills up on a later frame: " << run.err;
   } else {
     // Without the right to mount: a file size limit fails the write the same way.
     run = Wire("big.obj --frames 1-10 -o 'disk/f%d.obj'", "", "ulimit -f 100");
