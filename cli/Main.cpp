@@ -1,8 +1,11 @@
 // The tressel command: parses the arguments, runs the chosen subcommand, and
 // exits with its status (2 for usage errors, with a usage message on stderr).
 #include <iostream>
+#include <new>
 
 #include "cli/Commands.h"
+#include "cli/OutOfMemory.h"
+#include "cli/Printable.h"
 #include "cli/Session.h"
 
 int main(int argc, char** argv) {
@@ -24,5 +27,10 @@ int main(int argc, char** argv) {
     std::cerr << "tressel: " << error.what() << "\n" << app.help();
     return cli::kExitUsage;
   }
-  return action ? action(options) : cli::kExitUsage;
+  try {
+    return action ? action(options) : cli::kExitUsage;
+  } catch (const std::bad_alloc&) {
+    std::cerr << "tressel: " << cli::Printable(cli::OutOfMemoryLine()) << "\n";
+    return cli::kExitUsage;
+  }
 }

@@ -20,9 +20,29 @@ namespace {
 
 volatile sig_atomic_t gSignal = 0;
 
+// Asking the run to stop: the first one cancels, a second one ends it.
 const int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Ending the process (a crash, an abort, a signal meant to end it at once):
+// the temporaries are removed and the signal then takes its previous course,
+// so a sanitizer or a core dump still sees it.
+const int kEndingSignals[] = {SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM,
+                              SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,  SIGABRT, SIGTRAP, SIGSYS};
 
-void OnSignal(int signal) {
+struct sigaction gPrevious[NSIG];  // the dispositions the guard replaced
+
+// Gives `signal` back its previous disposition and sends it again; it is
+// delivered when the handler returns (or at once when it was not blocked).
+void PassOn(int signal) {
+  sigaction(signal, &gPrevious[signal], nullptr);
+  raise(signal);
+}
+
+void OnEnding(int signal) {
+  cliio::RemoveListedTemporaries();
+  PassOn(signal);
+}
+
+void OnCancel(int signal) {
   if (gSignal == 0) {
     gSignal = signal;
     return;
@@ -41,23 +61,36 @@ void OnSignal(int signal) {
   _exit(128 + signal);  // not reached unless the signal is blocked elsewhere
 }
 
+// Installs `handler` for `signal` unless the command was started with the
+// signal ignored (nohup, a background job): that choice is kept.
+void Install(int signal, void (*handler)(int), const sigset_t& mask) {
+  sigaction(signal, nullptr, &gPrevious[signal]);
+  if (gPrevious[signal].sa_handler == SIG_IGN) return;
+  struct sigaction action {};
+  action.sa_handler = handler;
+  action.sa_mask = mask;
+  // On the alternate stack where there is one (the sanitizers make one), so
+  // that a stack overflow can still be handled and then reported.
+  action.sa_flags = SA_ONSTACK;
+  sigaction(signal, &action, nullptr);
+}
+
 constexpr int kBarWidth = 30;
 constexpr size_t kTitleWidth = 28;
 
 }  // namespace
 
 struct CInterruptGuard::CSaved {
-  struct sigaction previous[3];
   struct sigaction previousFileSize;
 };
 
 CInterruptGuard::CInterruptGuard() : mSaved(new CSaved) {
   gSignal = 0;
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  for (int signal : kCancelSignals) sigaddset(&action.sa_mask, signal);
-  for (size_t k = 0; k < 3; ++k) sigaction(kCancelSignals[k], &action, &mSaved->previous[k]);
+  sigset_t mask;
+  sigemptyset(&mask);
+  for (int signal : kCancelSignals) sigaddset(&mask, signal);
+  for (int signal : kCancelSignals) Install(signal, OnCancel, mask);
+  for (int signal : kEndingSignals) Install(signal, OnEnding, mask);
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
@@ -65,7 +98,8 @@ CInterruptGuard::CInterruptGuard() : mSaved(new CSaved) {
 }
 
 CInterruptGuard::~CInterruptGuard() {
-  for (size_t k = 0; k < 3; ++k) sigaction(kCancelSignals[k], &mSaved->previous[k], nullptr);
+  for (int signal : kCancelSignals) sigaction(signal, &gPrevious[signal], nullptr);
+  for (int signal : kEndingSignals) sigaction(signal, &gPrevious[signal], nullptr);
   sigaction(SIGXFSZ, &mSaved->previousFileSize, nullptr);
   delete mSaved;
 }

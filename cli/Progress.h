@@ -15,9 +15,13 @@ namespace cli {
 // For its lifetime: SIGINT, SIGTERM and SIGHUP only set the cancel flag the
 // first time, so the run stops at its next check and removes what it staged;
 // any second one of them removes every listed temporary (AtomicFile.h) at once
-// and ends the process by that signal. SIGXFSZ is ignored, so a file size
-// limit is a failed write, not a killed process. The previous dispositions
-// come back on destruction. One instance at a time.
+// and ends the process by that signal. Every other signal that ends a process
+// (SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1/2, SIGXCPU, SIGVTALRM, and the crashes:
+// SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS) removes them too
+// and then takes its previous course. A signal the command was started with
+// ignored stays ignored. SIGXFSZ is ignored, so a file size limit is a failed
+// write, not a killed process. The previous dispositions come back on
+// destruction. One instance at a time.
 class CInterruptGuard {
  public:
   CInterruptGuard();

@@ -94,7 +94,7 @@ bool CheckWrittenApart(const std::vector<fs::path>& written, const std::vector<f
 namespace {
 
 // A test aid: $TRESSEL_SIGNALS_AT_WRITE names signals ("INT", "TERM", "HUP",
-// in order, separated by commas) that the run sends itself once, when its
+// "QUIT", "ABRT", "USR1", "PIPE", in order, separated by commas) that the run sends itself once, when its
 // first temporary holds its first chunk, so that tests can stop a run while a
 // temporary exists without racing it from outside.
 void RaiseTestSignals() {
@@ -107,9 +107,13 @@ void RaiseTestSignals() {
     size_t comma = names.find(',', start);
     if (comma == std::string::npos) comma = names.size();
     const std::string name = names.substr(start, comma - start);
-    if (name == "INT") ::raise(SIGINT);
-    if (name == "TERM") ::raise(SIGTERM);
-    if (name == "HUP") ::raise(SIGHUP);
+    static const struct {
+      const char* name;
+      int number;
+    } kSignals[] = {{"INT", SIGINT}, {"TERM", SIGTERM}, {"HUP", SIGHUP}, {"QUIT", SIGQUIT}, {"ABRT", SIGABRT},
+                    {"USR1", SIGUSR1}, {"PIPE", SIGPIPE}};
+    for (const auto& known : kSignals)
+      if (name == known.name) ::raise(known.number);
     start = comma + 1;
   }
 }
