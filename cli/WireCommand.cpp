@@ -228,8 +228,9 @@ CWirePlan Plan(const CWireArguments& arguments, CProgressBar& bar) {
     SetPhase("importing " + file.string());
     CProgressPhase importing(bar, "Importing " + file.filename().string());
     std::vector<cliio::CImportedMesh> imported = cliio::ImportMeshFile(file, &error);
-    if (!importing.Report(1.0)) throw CWireCancelled{};
+    if (CInterruptGuard::Interrupted()) throw CWireCancelled{};
     if (imported.empty()) Refuse(error.empty() ? file.string() + ": no mesh in the file" : error);
+    importing.Complete();
     for (cliio::CImportedMesh& mesh : imported) plan.meshes.push_back(std::move(mesh));
   }
   plan.stream = SettingsFor(arguments, plan.scene, arguments.scene);
