@@ -35,7 +35,6 @@ std::string Printable(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c >= 0x20 && c < 0x7F) {
-      if (c == '\\') out += '\\';
       out += char(c);
       ++i;
       continue;
