@@ -196,6 +196,8 @@ CWirePlan Plan(const CWireArguments& arguments, CProgressBar& bar) {
   if (arguments.sceneGiven) {
     if (arguments.scene.empty()) Refuse("--scene: the file name is empty");
     plan.sceneFile = arguments.scene;
+    std::string clash;  // an output that is the scene, refused before the scene is read
+    if (!CheckWrittenApart(WrittenFiles(plan), {}, &clash)) Refuse(clash);
     std::error_code failure;
     if (std::filesystem::exists(plan.sceneFile, failure)) {
       std::string error;

@@ -102,10 +102,11 @@ TEST_F(HostileTest, AnOutputThatIsAnInputOrTheSceneIsRefusedBeforeAnythingRuns) 
   fs::create_symlink("grid.obj", folder / "alias.obj");
   WriteText(folder / "s.json", "{\"tressel-scene\": 1, \"meshes\": [\"grid.obj\"]}");
   const std::string scene = ReadText(folder / "s.json");
+  WriteText(folder / "old.gltf", "{\"asset\": {\"version\": \"2.0\"}}");  // an earlier output, not a scene
   for (const std::string& arguments :
        {std::string("grid.obj -o grid.obj"), std::string("grid.obj -o alias.obj"), std::string("grid.obj -o sub/../grid.obj"),
         std::string("grid.obj -o " + Quote((folder / "grid.obj").string())), std::string("--scene s.json -o grid.obj"),
-        std::string("grid.obj -o new.gltf --scene new.gltf"), std::string("grid.obj --scene p.svg --preview p.svg")}) {
+        std::string("grid.obj -o new.gltf --scene new.gltf"), std::string("grid.obj -o old.gltf --scene old.gltf"), std::string("grid.obj --scene p.svg --preview p.svg")}) {
     Outcome run = Wire(arguments, "TRESSEL_PROGRESS=lines");
     EXPECT_EQ(run.status, 2) << arguments << "\n" << run.err;
     EXPECT_NE(run.err.find("refused"), std::string::npos) << arguments << "\n" << run.err;
@@ -113,6 +114,7 @@ TEST_F(HostileTest, AnOutputThatIsAnInputOrTheSceneIsRefusedBeforeAnythingRuns) 
   }
   EXPECT_EQ(ReadText(folder / "grid.obj"), mesh);
   EXPECT_EQ(ReadText(folder / "s.json"), scene);
+  EXPECT_EQ(ReadText(folder / "old.gltf"), "{\"asset\": {\"version\": \"2.0\"}}");
   EXPECT_TRUE(fs::is_symlink(folder / "alias.obj"));
   EXPECT_FALSE(fs::exists(folder / "new.gltf"));
   EXPECT_FALSE(fs::exists(folder / "p.svg"));
