@@ -223,7 +223,8 @@ CWirePlan Plan(const CWireArguments& arguments, CProgressBar& bar) {
     for (const std::filesystem::path& file : plan.meshFiles) plan.storedMeshes.push_back(StoredMeshPath(plan.sceneFile, file));
 
   std::string clash;
-  if (!CheckWrittenApart(WrittenFiles(plan), plan.meshFiles, &clash)) Refuse(clash);
+  const std::vector<std::filesystem::path> written = WrittenFiles(plan);
+  if (!CheckWrittenApart(written, plan.meshFiles, &clash) || !ProbeWritable(written, &clash)) Refuse(clash);
 
   for (const std::filesystem::path& file : plan.meshFiles) {
     std::string error;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <set>
 #include <utility>
 
 #include "cli/io/Preview.h"
@@ -119,6 +120,19 @@ void RaiseTestSignals() {
 }
 
 }  // namespace
+
+bool ProbeWritable(const std::vector<fs::path>& written, std::string* error) {
+  std::set<fs::path> probed;
+  for (const fs::path& file : written) {
+    fs::path target;
+    if (!cliio::ResolveWriteTarget(file, &target, error)) return false;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    if (!probed.insert(folder).second) continue;
+    cliio::CStagedFile probe;
+    if (!probe.Open(file, error)) return false;
+  }
+  return true;
+}
 
 bool CWriteStage::WriteInChunks(cliio::CStagedFile& file, const std::string& bytes, std::string* error) {
   CProgressPhase phase(mBar, "Writing " + file.Destination().filename().string());

@@ -35,6 +35,11 @@ bool CheckFrameCount(int32_t first, int32_t last, std::string* error);
 bool CheckWrittenApart(const std::vector<std::filesystem::path>& written, const std::vector<std::filesystem::path>& read,
                        std::string* error);
 
+// Makes and removes one temporary in the folder of each written file (once
+// per folder), so that a folder the run cannot write to is found before the
+// run rather than after it. False with *error, one line naming the file.
+bool ProbeWritable(const std::vector<std::filesystem::path>& written, std::string* error);
+
 class CWriteStage {
  public:
   explicit CWriteStage(CProgressBar& bar) : mBar(bar) {}

@@ -183,13 +183,28 @@ TEST_F(HostileTest, ASceneThatCannotBeSavedKeepsTheOutputsAsTheyWere) {
   // The module and the command must be readable by the user the run is made as.
   if (root && std::system((user + " test -r " + Quote(TRESSEL_COMMAND_PATH)).c_str()) != 0)
     GTEST_SKIP() << "the build folder is not readable by an ordinary user";
-  Outcome run = Wire("grid.obj -o out.obj --preview p.svg --scene locked/s.json", user);
+  // Found before the run: the folder is tried first.
+  Outcome run = Wire("grid.obj -o out.obj --preview p.svg --scene locked/s.json", "TRESSEL_PROGRESS=lines " + user);
   EXPECT_EQ(run.status, 2) << run.err;
-  EXPECT_NE(run.err.find("locked/s.json: cannot be written (Permission denied); nothing was written"), std::string::npos)
-      << run.err;
+  EXPECT_NE(run.err.find("locked/s.json: cannot be written (Permission denied)"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("Importing"), std::string::npos) << run.err;
   EXPECT_EQ(ReadText(folder / "out.obj"), "old\n");
   EXPECT_EQ(ReadText(folder / "p.svg"), "old\n");
   EXPECT_FALSE(fs::exists(folder / "locked" / "s.json"));
+
+  // Found only at the end: the outputs were staged, the scene (long with its
+  // keys) goes beyond a file size limit the outputs stay under.
+  std::string keys;
+  for (int time = 0; time < 20000; ++time) keys += std::string(time ? ", " : "") + "[" + std::to_string(time) + ", 1.0]";
+  const std::string scene = "{\"tressel-scene\": 1, \"meshes\": [\"grid.obj\"], \"channels\": {\"Push\": [" + keys + "]}}";
+  WriteText(folder / "s.json", scene);
+  Outcome late = Wire("-o out.obj --preview p.svg --scene s.json", "", "ulimit -f 100");
+  EXPECT_EQ(late.status, 2) << late.err;
+  EXPECT_NE(late.err.find("s.json: could not be written completely (File too large); nothing was written"), std::string::npos)
+      << late.err;
+  EXPECT_EQ(ReadText(folder / "out.obj"), "old\n");
+  EXPECT_EQ(ReadText(folder / "p.svg"), "old\n");
+  EXPECT_TRUE(ReadText(folder / "s.json") == scene);
 }
 
 // A signal while a temporary exists: the first one cancels (exit 128 + the
