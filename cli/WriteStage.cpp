@@ -190,7 +190,7 @@ bool CWriteStage::StagePreview(const fs::path& file, const std::vector<cliio::CW
     *error = Cancelled(file);
     return false;
   }
-  if (!staged.Finish(error)) return false;
+  if (!staged.Replaced(error)) return false;
   phase.Complete();
   mFiles.push_back(std::move(staged));
   return true;

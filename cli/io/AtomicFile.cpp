@@ -194,6 +194,13 @@ bool CStagedFile::Finish(std::string* error) {
   return true;
 }
 
+bool CStagedFile::Replaced(std::string* error) {
+  if (mDescriptor >= 0) close(mDescriptor);
+  mDescriptor = -1;
+  if (chmod(mTemporary.c_str(), mMode) != 0) return Fail("cannot be given its permissions", errno, error);
+  return true;
+}
+
 bool CStagedFile::Commit(std::string* error) {
   if (!Finish(error)) return false;
   if (mTemporary.empty()) return Fail("has nothing to be replaced with", 0, error);

@@ -52,6 +52,10 @@ class CStagedFile {
   // Renames the finished temporary over the target. On failure the temporary
   // is removed and the destination is as it was.
   bool Commit(std::string* error);
+  // For a writer that puts a whole file at Temporary() itself (renaming its
+  // own temporary over it): closes this object's descriptor, which no longer
+  // names that file, and gives the file the destination's permissions.
+  bool Replaced(std::string* error);
   // Removes the temporary (when there is one).
   void Abandon();
 

@@ -267,6 +267,20 @@ TEST_F(HostileTest, ALongValidOutputNameWorks) {
   EXPECT_TRUE(fs::exists(folder / scene));
 }
 
+// Staged files end with the permissions a plain write would give them: the
+// umask's for new files, their own for replaced ones.
+TEST_F(HostileTest, WrittenFilesGetTheUsualPermissions) {
+  WriteText(folder / "kept.png", "old\n");
+  fs::permissions(folder / "kept.png", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  ASSERT_EQ(Wire("grid.obj -o out.obj --preview p.png --scene s.json", "", "umask 022").status, 0);
+  ASSERT_EQ(Wire("grid.obj -o out2.obj --preview kept.png", "", "umask 022").status, 0);
+  const fs::perms usual = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+  for (const char* name : {"out.obj", "p.png", "s.json", "out2.obj"})
+    EXPECT_EQ(fs::status(folder / name).permissions(), usual) << name;
+  EXPECT_EQ(fs::status(folder / "kept.png").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 TEST_F(HostileTest, AnOutputThroughALinkWritesTheLinksTarget) {
   fs::create_directories(folder / "real");
   WriteText(folder / "real" / "target.obj", "old\n");
