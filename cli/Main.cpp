@@ -3,8 +3,11 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <new>
 
 #include "cli/Commands.h"
+#include "cli/OutOfMemory.h"
+#include "cli/Printable.h"
 #include "cli/Session.h"
 
 namespace {
@@ -52,7 +55,7 @@ int main(int argc, char** argv) {
       found = found || command->check_name(named);
     }
     if (!found) {
-      std::cerr << "tressel: unknown subcommand '" << named << "' (subcommands: " << known
+      std::cerr << "tressel: unknown subcommand '" << cli::Printable(named) << "' (subcommands: " << known
                 << ")\n" << app.help();
       return cli::kExitUsage;
     }
@@ -66,5 +69,10 @@ int main(int argc, char** argv) {
     std::cerr << "tressel: " << error.what() << "\n" << app.help();
     return cli::kExitUsage;
   }
-  return action ? action(options) : cli::kExitUsage;
+  try {
+    return action ? action(options) : cli::kExitUsage;
+  } catch (const std::bad_alloc&) {
+    std::cerr << "tressel: " << cli::Printable(cli::OutOfMemoryLine()) << "\n";
+    return cli::kExitUsage;
+  }
 }

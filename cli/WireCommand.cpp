@@ -20,6 +20,8 @@
 #include "cli/Commands.h"
 #include "cli/ExampleMesh.h"
 #include "cli/MeshMeasures.h"
+#include "cli/OutOfMemory.h"
+#include "cli/Printable.h"
 #include "cli/Progress.h"
 #include "cli/SceneFile.h"
 #include "cli/Session.h"
@@ -29,6 +31,7 @@
 #include "cli/WireInputs.h"
 #include "cli/WireOptions.h"
 #include "cli/WireSummary.h"
+#include "cli/WriteStage.h"
 #include "cli/io/FramePattern.h"
 #include "cli/io/MeshImport.h"
 #include "cli/io/Preview.h"
@@ -38,7 +41,6 @@
 namespace cli {
 namespace {
 
-constexpr int kExitCancelled = 130;  // as a shell reports a run ended by Ctrl-C
 constexpr int32_t kCancelAnswer = 4;  // the module's "user canceled" code
 constexpr size_t kTagSlotBytes = sizeof(void*);
 
@@ -57,6 +59,9 @@ struct CWireError {
 };
 
 [[noreturn]] void Refuse(const std::string& line) { throw CWireError{line}; }
+
+// A signal arrived before the module ran.
+struct CWireCancelled {};
 
 int32_t ParseMode(const std::string& text) {
   int32_t mode = 0;
@@ -97,6 +102,8 @@ void ParseFrames(const std::string& text, int32_t* first, int32_t* last) {
                                           : ParseInt(text.substr(0, dash), first) && ParseInt(text.substr(dash + 1), last);
   if (!parsed) Refuse("--frames: '" + text + "' is not a frame range A-B");
   if (*first > *last) Refuse("--frames: '" + text + "' ends before it begins");
+  std::string tooMany;
+  if (!CheckFrameCount(*first, *last, &tooMany)) Refuse(tooMany);
 }
 
 bool IsPreviewFile(const std::filesystem::path& file) {
@@ -295,13 +302,30 @@ void CheckFlags(const CWireArguments& arguments) {
   PlanFlags(arguments, &plan);
 }
 
-CWirePlan Plan(const CWireArguments& arguments) {
+// Every file the run will write (the scene, which it also reads, included):
+// checked against the meshes it reads and against each other before anything runs.
+std::vector<std::filesystem::path> WrittenFiles(const CWirePlan& plan) {
+  std::vector<std::filesystem::path> written;
+  for (int64_t frame = plan.firstFrame; frame <= plan.lastFrame; ++frame) {
+    if (!plan.toStdout)
+      written.push_back(plan.outputPattern ? std::filesystem::path(plan.outputPattern->NameFor(int(frame))) : plan.output);
+    if (!plan.preview.empty())
+      written.push_back(plan.previewPattern ? std::filesystem::path(plan.previewPattern->NameFor(int(frame))) : plan.preview);
+    if (!plan.frames) break;
+  }
+  if (!plan.sceneFile.empty()) written.push_back(plan.sceneFile);
+  return written;
+}
+
+CWirePlan Plan(const CWireArguments& arguments, CProgressBar& bar) {
   CWirePlan plan;
   PlanFlags(arguments, &plan);
 
   if (arguments.sceneGiven) {
     if (arguments.scene.empty()) Refuse("--scene: the file name is empty");
     plan.sceneFile = arguments.scene;
+    std::string clash;  // an output that is the scene, refused before the scene is read
+    if (!CheckWrittenApart(WrittenFiles(plan), {}, &clash)) Refuse(clash);
     std::error_code failure;
     if (std::filesystem::exists(plan.sceneFile, failure)) {
       std::string error;
@@ -327,15 +351,18 @@ CWirePlan Plan(const CWireArguments& arguments) {
   if (plan.storedMeshes.empty())
     for (const std::filesystem::path& file : plan.meshFiles) plan.storedMeshes.push_back(StoredMeshPath(plan.sceneFile, file));
 
-  for (const std::filesystem::path& file : plan.meshFiles) {
-    std::error_code failure;
-    if (!plan.outputPattern && std::filesystem::equivalent(plan.output, file, failure))
-      Refuse("-o: " + plan.output.string() + " is the input mesh " + file.string() + "; it would be overwritten");
-  }
+  std::string clash;
+  const std::vector<std::filesystem::path> written = WrittenFiles(plan);
+  if (!CheckWrittenApart(written, plan.meshFiles, &clash) || !ProbeWritable(written, &clash)) Refuse(clash);
+
   for (const std::filesystem::path& file : plan.meshFiles) {
     std::string error;
+    SetPhase("importing " + file.string());
+    CProgressPhase importing(bar, "Importing " + file.filename().string());
     std::vector<cliio::CImportedMesh> imported = cliio::ImportMeshFile(file, &error);
+    if (CInterruptGuard::Interrupted()) throw CWireCancelled{};
     if (imported.empty()) Refuse(error.empty() ? file.string() + ": no mesh in the file" : error);
+    importing.Complete();
     for (cliio::CImportedMesh& mesh : imported) plan.meshes.push_back(std::move(mesh));
   }
   plan.modelSize = ModelSize(plan.meshes);
@@ -371,28 +398,37 @@ class CStatusWatch {
       mCancelAnswered = true;
       return;
     }
-    mBar.Show(host::MacRomanToUtf8(host::PascalBytes(status.title)), status.fraction);
+    // A new title ends the previous phase: the module's last report of a
+    // phase carries the share done before its last steps.
+    std::string title = host::MacRomanToUtf8(host::PascalBytes(status.title));
+    if (title != mTitle) mBar.Complete();
+    mTitle = title;
+    mBar.Show(title, status.fraction);
   }
   bool CancelAnswered() const { return mCancelAnswered; }
 
  private:
   host::CHost& mHost;
   CProgressBar& mBar;
+  std::string mTitle;
   long mReports = 0;
   long mInterruptAt = 0;
   long mDelayMicroseconds = 0;
   bool mCancelAnswered = false;
 };
 
+// What the summary says of a frame's groups (their names and the counts of
+// their wires); the wires themselves are written to their temporary at once
+// and dropped.
 struct CFrameResult {
   int32_t frame = 0;
-  std::vector<cliio::CWireGroup> groups;
+  std::vector<CGroupCounts> groups;
 };
 
 // The scene as the run leaves it: the meshes used, the stream the module left
 // after the tag slot, the setup as read, the keys read plus those the host's
 // channels of this instance hold now.
-bool SaveRunScene(const CWirePlan& plan, const host::CHost& host, std::string* error) {
+CScene RunScene(const CWirePlan& plan, const host::CHost& host) {
   CScene saved = plan.scene;
   saved.meshes = plan.storedMeshes;
   std::vector<uint8_t> stored = host.InstanceData(0);
@@ -400,23 +436,19 @@ bool SaveRunScene(const CWirePlan& plan, const host::CHost& host, std::string* e
   saved.settings.assign(stored.begin() + std::ptrdiff_t(std::min(stored.size(), kTagSlotBytes)), stored.end());
   for (const auto& channel : host.Channels())
     if (channel->instance == 0 && !channel->keys.empty()) saved.channels[channel->name] = channel->keys;
-  return SaveScene(plan.sceneFile, saved, error);
+  return saved;
 }
 
 void CountGroups(const CWirePlan& plan, const std::vector<CFrameResult>& results, CRunSummary* summary) {
   for (const CFrameResult& result : results) {
     for (size_t p = 0; p < result.groups.size(); ++p) {
-      const cliio::CWireGroup& wires = result.groups[p];
       const cliio::CImportedMesh& mesh = plan.meshes[p];
-      CGroupCounts counts;
-      counts.name = wires.name;
+      CGroupCounts counts = result.groups[p];
       counts.framed = plan.frames;
       counts.frame = result.frame;
       counts.vertices = mesh.vertices.size();
       counts.facets = mesh.facets.size();
       counts.dropped = uint64_t(DroppedFacets(mesh));
-      counts.wires = cliio::CountPolylines(wires.segments);
-      counts.segments = wires.segments.size();
       summary->groups.push_back(counts);
     }
   }
@@ -457,16 +489,29 @@ void WarnIfNothingSelected(const CWirePlan& plan, const CRunSummary& summary) {
             << "; nothing was wired\n";
 }
 
-// One run of the module over `arguments.meshes`; the summary receives what it
-// did (also when it fails after planning).
-int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CRunSummary* summary) {
+int Cancelled() {
+  std::cerr << "tressel: wire: cancelled; nothing was written\n";
+  return CInterruptGuard::ExitStatus();
+}
+
+int Fail(const std::string& line) {
+  std::cerr << "tressel: wire: " << Printable(line) << "\n";
+  return kExitUsage;
+}
+
+// One run of the module over `arguments.meshes`, its progress on `bar`; the
+// summary receives what it did (also when it fails after planning).
+int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CProgressBar& bar, CRunSummary* summary) {
   auto started = std::chrono::steady_clock::now();
   CWirePlan plan;
   try {
-    plan = Plan(arguments);
+    plan = Plan(arguments, bar);
   } catch (const CWireError& error) {
-    std::cerr << "tressel: wire: " << error.line << "\n";
-    return summary->status = kExitUsage;
+    bar.Clear();
+    return summary->status = Fail(error.line);
+  } catch (const CWireCancelled&) {
+    bar.Clear();
+    return summary->status = Cancelled();
   }
   summary->importSeconds = SecondsSince(started);
   for (const std::filesystem::path& file : plan.meshFiles) summary->inputs.push_back(file.string());
@@ -474,6 +519,7 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CRun
   for (const std::string& warning : plan.warnings) std::cerr << "tressel: wire: warning: " << warning << "\n";
   started = std::chrono::steady_clock::now();
 
+  SetPhase("loading the module");
   CSession session;
   if (!session.Open(ModulePath(options.modulePath))) return kExitUsage;
   host::CHost& host = session.Host();
@@ -483,12 +529,14 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CRun
   host.SetInstanceData(0, block);
   host.Setup() = plan.scene.setup;
 
-  CInterruptGuard interrupts;
-  CProgressBar bar(CProgressBar::StderrIsTerminal() && !arguments.quiet);
   CStatusWatch watch(host, bar);
   host.onRequest = [&watch](uint32_t selector, void* record) { watch.OnRequest(selector, record); };
 
+  // Each frame's wires go to their temporaries as soon as they are made.
+  CWriteStage stage(bar);
+  std::string writeError;
   std::vector<CFrameResult> results;
+  std::vector<cliio::CWireGroup> standardOutputGroups;  // -o -: the one frame's wires
   uint32_t failedSelector = 0;
   int32_t failedResult = 0;
   auto send = [&](uint32_t selector) {
@@ -499,9 +547,11 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CRun
     }
     return result == 0;
   };
+  SetPhase("running the module");
   bool initialized = send(Selector::kInitialize);
   bool running = initialized;
   for (int64_t frame = plan.firstFrame; running && frame <= plan.lastFrame; ++frame) {
+    SetPhase(plan.frames ? "running the module on frame " + std::to_string(frame) : "running the module");
     host.Setup().setupTime = plan.frames ? int32_t(frame) : plan.scene.setup.setupTime;
     running = send(Selector::kModelSetup);
     if (running && frame == plan.firstFrame) {
@@ -512,60 +562,91 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CRun
     running = running && send(Selector::kLoadChannel) && send(Selector::kGenerate);
     running = running && !CInterruptGuard::Interrupted();
     if (!running) break;
-    CFrameResult result;
-    result.frame = int32_t(frame);
-    for (int p = 0; p < host.GroupCount(); ++p) result.groups.push_back(WiresOf(plan.meshes[size_t(p)].name, host.Received(p)));
-    results.push_back(std::move(result));
+    bar.Complete();
+    // Memory running out here still lets the module finish ('FINI') below.
+    try {
+      CFrameResult result;
+      result.frame = int32_t(frame);
+      std::vector<cliio::CWireGroup> groups;
+      for (int p = 0; p < host.GroupCount(); ++p) groups.push_back(WiresOf(plan.meshes[size_t(p)].name, host.Received(p)));
+      for (const cliio::CWireGroup& wires : groups) {
+        CGroupCounts counts;
+        counts.name = wires.name;
+        counts.wires = cliio::CountPolylines(wires.segments);
+        counts.segments = wires.segments.size();
+        result.groups.push_back(counts);
+      }
+      if (plan.toStdout) {
+        // Standard output is written only when everything else is in place.
+        standardOutputGroups = std::move(groups);
+        groups.clear();
+      } else {
+        const std::filesystem::path output =
+            plan.outputPattern ? std::filesystem::path(plan.outputPattern->NameFor(result.frame)) : plan.output;
+        SetPhase("writing " + output.string());
+        running = stage.StageWires(output, plan.format, groups, &writeError);
+      }
+      if (running && !plan.preview.empty()) {
+        const std::filesystem::path preview =
+            plan.previewPattern ? std::filesystem::path(plan.previewPattern->NameFor(result.frame)) : plan.preview;
+        cliio::CPreviewOptions previewOptions = plan.previewOptions;
+        previewOptions.caption.hasFrame = plan.frames;
+        previewOptions.caption.frame = result.frame;
+        SetPhase("drawing " + preview.string());
+        running = stage.StagePreview(preview, plan.toStdout ? standardOutputGroups : groups, plan.meshes,
+                                     previewOptions, &writeError);
+      }
+      results.push_back(std::move(result));
+    } catch (const std::bad_alloc&) {
+      writeError = OutOfMemoryLine();
+      running = false;
+    }
   }
   bool cancelled = watch.CancelAnswered() || CInterruptGuard::Interrupted();
   host.onRequest = nullptr;
   bar.Clear();
+  SetPhase("running the module");
   if (initialized) send(Selector::kFinish);
   summary->moduleSeconds = SecondsSince(started);
   started = std::chrono::steady_clock::now();
 
-  if (!host.Clean()) return session.Finish(failedSelector, 0);
-  if (cancelled) {
-    std::cerr << "tressel: wire: cancelled; nothing was written\n";
-    return kExitCancelled;
+  if (!host.Clean()) return summary->status = session.Finish(failedSelector, 0);
+  if (cancelled) return summary->status = Cancelled();
+  if (failedSelector) return summary->status = session.Finish(failedSelector, failedResult);
+  if (!writeError.empty()) {
+    stage.Abandon();
+    return summary->status = Fail(writeError + "; nothing was written");
   }
-  if (failedSelector) return session.Finish(failedSelector, failedResult);
 
   std::string error;
-  for (const CFrameResult& result : results) {
-    std::filesystem::path output = plan.outputPattern ? std::filesystem::path(plan.outputPattern->NameFor(result.frame)) : plan.output;
-    cliio::CDescriptorSink standardOutput(STDOUT_FILENO);
-    if (plan.toStdout ? !cliio::WriteWires(result.groups, plan.format, standardOutput, &error)
-                      : !cliio::WriteWireFile(output, result.groups, &error)) {
-      if (plan.toStdout) error = "standard output: " + error;
-      std::cerr << "tressel: wire: " << error << "\n";
-      return kExitUsage;
-    }
-    if (!plan.preview.empty()) {
-      std::filesystem::path preview = plan.previewPattern ? std::filesystem::path(plan.previewPattern->NameFor(result.frame)) : plan.preview;
-      cliio::CPreviewOptions options = plan.previewOptions;
-      options.caption.hasFrame = plan.frames;
-      options.caption.frame = result.frame;
-      if (!cliio::WritePreview(preview, result.groups, plan.meshes, options, &error)) {
-        std::cerr << "tressel: wire: " << error << "\n";
-        return kExitUsage;
-      }
+  if (!plan.sceneFile.empty()) {
+    SetPhase("saving " + plan.sceneFile.string());
+    if (!stage.StageBytes(plan.sceneFile, SceneText(RunScene(plan, host)), &error)) {
+      bar.Clear();
+      if (CInterruptGuard::Interrupted()) return summary->status = Cancelled();
+      return summary->status = Fail(error + "; nothing was written");
     }
   }
-  if (!plan.sceneFile.empty() && !SaveRunScene(plan, host, &error)) {
-    std::cerr << "tressel: wire: " << error << "\n";
-    return kExitUsage;
+  bar.Clear();
+  if (CInterruptGuard::Interrupted()) return summary->status = Cancelled();
+  if (!stage.Commit(&error)) return summary->status = Fail(error);
+  if (plan.toStdout) {
+    SetPhase("writing standard output");
+    cliio::CDescriptorSink standardOutput(STDOUT_FILENO);
+    if (!cliio::WriteWires(standardOutputGroups, plan.format, standardOutput, &error))
+      return summary->status = Fail("standard output: " + error);
   }
   summary->writeSeconds = SecondsSince(started);
   for (const CFrameResult& result : results)
-    summary->outputs.push_back(plan.outputPattern ? plan.outputPattern->NameFor(result.frame) : plan.output.string());
+    summary->outputs.push_back(plan.toStdout ? std::string("-")
+                               : plan.outputPattern ? plan.outputPattern->NameFor(result.frame) : plan.output.string());
   CountGroups(plan, results, summary);
   WarnIfNothingSelected(plan, *summary);
   return kExitOk;
 }
 
 // `tressel wire`: one run, or one run per input; then the summary.
-int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
+int RunWires(const CWireArguments& arguments, const CGlobalOptions& options, CProgressBar& bar) {
   const auto started = std::chrono::steady_clock::now();
   CRunRequest request;
   request.meshes = arguments.meshes;
@@ -577,10 +658,7 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
   request.frames = arguments.framesGiven;
   std::vector<CInputRun> inputs;
   std::string error;
-  if (!SplitRuns(request, &inputs, &error)) {
-    std::cerr << "tressel: wire: " << error << "\n";
-    return kExitUsage;
-  }
+  if (!SplitRuns(request, &inputs, &error)) return Fail(error);
   const bool perInput = RunsPerInput(request);
   const bool toStdout = arguments.outputGiven && arguments.output == "-";
   if (perInput && toStdout) {
@@ -606,16 +684,15 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
       try {
         CheckFlags(one);
       } catch (const CWireError& refused) {
-        std::cerr << "tressel: wire: " << refused.line << "\n";
-        return kExitUsage;
+        return Fail(refused.line);
       }
     }
     CRunSummary summary;
-    summary.status = RunOnce(one, options, &summary);
+    summary.status = RunOnce(one, options, bar, &summary);
     if (summary.inputs.empty()) summary.inputs = input.meshes;
     runs.push_back(summary);
     if (summary.status != kExitOk && status == kExitOk) status = summary.status;
-    if (summary.status == kExitCancelled) break;
+    if (CInterruptGuard::Interrupted()) break;
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::ostream& report = toStdout ? std::cerr : std::cout;  // standard output may hold the wires
@@ -625,6 +702,18 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
     PrintSummary(report, runs, seconds, PeakMemoryBytes());
   }
   return status;
+}
+
+int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
+  CInterruptGuard interrupts;
+  CProgressBar bar(arguments.quiet ? CProgressBar::Style::kNone : CProgressBar::StyleForStderr());
+  SetPhase("reading the arguments");
+  try {
+    return RunWires(arguments, options, bar);
+  } catch (const std::bad_alloc&) {
+    bar.Clear();
+    return Fail(OutOfMemoryLine());
+  }
 }
 
 }  // namespace

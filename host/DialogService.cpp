@@ -18,6 +18,7 @@ namespace {
 constexpr int kWholeTextFilterMode = 5;
 constexpr int kTextCapacity = int(kMaxControlText);
 constexpr int kDragSteps = 4;
+constexpr int64_t kPointerReach = int64_t(1) << 20;
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -681,11 +682,17 @@ bool CDialogService::PressKey(CLiveDialog& dialog, int key) {
 
 bool CDialogService::Drag(CLiveControl& control, int dx, int dy, std::string* why) {
   if (!Operable(control, why)) return false;
-  const EI_Point start{(control.bounds.left + control.bounds.right) / 2, (control.bounds.top + control.bounds.bottom) / 2};
+  // In 64 bits and clamped: a script may drag by any 32-bit distance, but a
+  // pointer stops at the edge of the desk. Its reach, a million pixels either
+  // way, is far beyond any screen and keeps every difference of two positions
+  // (which is what a dialog computes from them) well inside an int.
+  const auto clamp = [](int64_t value) { return int32_t(std::clamp<int64_t>(value, -kPointerReach, kPointerReach)); };
+  const int64_t x = (int64_t(control.bounds.left) + control.bounds.right) / 2;
+  const int64_t y = (int64_t(control.bounds.top) + control.bounds.bottom) / 2;
   mTrack.control = &control;
-  mTrack.points.assign(1, start);
+  mTrack.points.assign(1, EI_Point{clamp(x), clamp(y)});
   for (int step = 1; step <= kDragSteps; ++step)
-    mTrack.points.push_back(EI_Point{start.x + dx * step / kDragSteps, start.y + dy * step / kDragSteps});
+    mTrack.points.push_back(EI_Point{clamp(x + int64_t(dx) * step / kDragSteps), clamp(y + int64_t(dy) * step / kDragSteps)});
   RunHit(control);
   mTrack = CTrack{};
   return true;

@@ -32,7 +32,10 @@ double CChannel::ValueAt(int32_t time) const {
   if (after == keys.end()) return std::prev(after)->second;
   if (after->first == time || after == keys.begin()) return after->second;
   auto before = std::prev(after);
-  double t = double(time - before->first) / double(after->first - before->first);
+  // In double: keys may lie at both ends of the 32-bit range, whose distance
+  // does not fit an int32_t. The share t stays within 0..1, so the value lies
+  // between the two keys' values (both finite: no overflow beyond them).
+  const double t = (double(time) - double(before->first)) / (double(after->first) - double(before->first));
   return before->second + (after->second - before->second) * t;
 }
 

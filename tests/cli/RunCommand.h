@@ -2,6 +2,7 @@
 #ifndef TRESSEL_TESTS_CLI_RUNCOMMAND_H
 #define TRESSEL_TESTS_CLI_RUNCOMMAND_H
 
+#include <gtest/gtest.h>
 #include <stdio.h>
 #include <sys/wait.h>
 
@@ -17,8 +18,16 @@ struct Outcome {
 
 inline std::string Quote(const std::string& text) { return "'" + text + "'"; }
 
+// A sanitizer's report in what a run printed fails the test whatever the run's
+// exit status was: a report may end the run with a status a test expects.
+inline void ExpectNoSanitizerReport(const std::string& err) {
+  for (const char* mark : {"runtime error:", "ERROR: AddressSanitizer", "ERROR: LeakSanitizer"})
+    if (err.find(mark) != std::string::npos) ADD_FAILURE() << "sanitizer report:\n" << err;
+}
+
 // Runs `line` through the shell: standard output is captured, standard error
-// goes to `errPath` and is read back (the file is removed afterwards).
+// goes to `errPath` and is read back (the file is removed afterwards) and
+// checked for sanitizer reports.
 inline Outcome RunShell(const std::string& line, const std::string& errPath) {
   Outcome outcome;
   FILE* pipe = ::popen((line + " 2>" + Quote(errPath)).c_str(), "r");
@@ -33,6 +42,7 @@ inline Outcome RunShell(const std::string& line, const std::string& errPath) {
   text << err.rdbuf();
   outcome.err = text.str();
   std::remove(errPath.c_str());
+  ExpectNoSanitizerReport(outcome.err);
   return outcome;
 }
 

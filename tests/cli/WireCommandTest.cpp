@@ -310,8 +310,11 @@ TEST_F(WireCommandTest, CtrlCCancelsAndWritesNothing) {
   EXPECT_EQ(again.status, 130) << again.err;
   EXPECT_EQ(ReadText(folder / "out.obj"), "earlier output\n");
 
-  // A real SIGINT from outside while the module works.
-  std::string line = "cd " + Quote(folder.string()) + " && " + slow + " " + Quote(TRESSEL_COMMAND_PATH) +
+  // A real SIGINT from outside while the module works. The shell starts a
+  // background command with SIGINT ignored, which the command respects; env
+  // gives it back its ordinary disposition, as a foreground job has.
+  std::string line = "cd " + Quote(folder.string()) + "; " + slow + " env --default-signal=INT " +
+                     Quote(TRESSEL_COMMAND_PATH) +
                      " wire grid.obj -o signalled.obj 2>/dev/null & pid=$!; sleep 0.4; kill -INT $pid; wait $pid";
   int status = std::system(line.c_str());
   ASSERT_TRUE(WIFEXITED(status));

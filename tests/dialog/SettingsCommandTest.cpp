@@ -58,6 +58,8 @@ class SettingsCommandTest : public ::testing::Test {
     int status = ::pclose(pipe);
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     outcome.err = Read(folder / "err.txt");
+    for (const char* mark : {"runtime error:", "ERROR: AddressSanitizer", "ERROR: LeakSanitizer"})
+      if (outcome.err.find(mark) != std::string::npos) ADD_FAILURE() << "sanitizer report:\n" << outcome.err;
     return outcome;
   }
   Outcome RunScript(const std::string& script, const std::string& extra = "") {

@@ -1,0 +1,83 @@
+// The write stage on its own: what a rename that fails midway reports, and
+// which files the refusal before a run treats as one.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/WriteStage.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class WriteStageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = fs::temp_directory_path() / ("tressel-stage-" + std::to_string(::getpid()) + "-" +
+                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+  }
+  void TearDown() override { fs::remove_all(folder); }
+  std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  std::vector<std::string> Entries() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  fs::path folder;
+};
+
+TEST_F(WriteStageTest, ARenameThatFailsMidwaySaysWhatWasReplacedAndWhatWasNot) {
+  cli::CProgressBar bar(cli::CProgressBar::Style::kNone);
+  cli::CWriteStage stage(bar);
+  std::ofstream(folder / "a.obj") << "old a";
+  std::string error;
+  for (const char* name : {"a.obj", "b.obj", "c.obj", "d.obj"})
+    ASSERT_TRUE(stage.StageBytes(folder / name, std::string("new ") + name, &error)) << error;
+  // c.obj turns into a folder after it was staged: its rename must fail.
+  fs::create_directory(folder / "c.obj");
+  EXPECT_FALSE(stage.Commit(&error));
+  EXPECT_NE(error.find((folder / "c.obj").string() + ": cannot be replaced (Is a directory)"), std::string::npos) << error;
+  EXPECT_NE(error.find("; already replaced: " + (folder / "a.obj").string() + ", " + (folder / "b.obj").string() +
+                       "; left as they were: " + (folder / "c.obj").string() + ", " + (folder / "d.obj").string()),
+            std::string::npos)
+      << error;
+  EXPECT_EQ(Read(folder / "a.obj"), "new a.obj");
+  EXPECT_EQ(Read(folder / "b.obj"), "new b.obj");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"a.obj", "b.obj", "c.obj"})) << "no temporary, no d.obj";
+}
+
+TEST_F(WriteStageTest, FilesAreOneByInodeOrByResolvedPath) {
+  std::ofstream(folder / "mesh.obj") << "v 0 0 0\n";
+  fs::create_directory(folder / "sub");
+  fs::create_hard_link(folder / "mesh.obj", folder / "hard.obj");
+  fs::create_symlink(folder / "sub", folder / "via");
+  std::string error;
+  const std::vector<fs::path> read = {folder / "mesh.obj"};
+  EXPECT_FALSE(cli::CheckWrittenApart({folder / "hard.obj"}, read, &error)) << "a hard link is the same file";
+  EXPECT_NE(error.find("hard.obj: refused: the run would overwrite " + (folder / "mesh.obj").string()), std::string::npos)
+      << error;
+  // Neither exists yet: the same once the link and the dot-dot are resolved.
+  EXPECT_FALSE(cli::CheckWrittenApart({folder / "sub" / "new.obj", folder / "via" / ".." / "sub" / "new.obj"}, read, &error));
+  EXPECT_NE(error.find("is the same file, and the run writes both"), std::string::npos) << error;
+  EXPECT_TRUE(cli::CheckWrittenApart({folder / "sub" / "new.obj", folder / "new.obj", folder / "mesh.obj.bak"}, read, &error))
+      << error;
+  EXPECT_TRUE(cli::CheckFrameCount(INT32_MIN, INT32_MIN + int32_t(cli::kMaxFramesPerRun) - 1, &error));
+  EXPECT_FALSE(cli::CheckFrameCount(INT32_MIN, INT32_MAX, &error));
+  EXPECT_NE(error.find("4294967296 frames"), std::string::npos) << error;
+}
+
+}  // namespace
