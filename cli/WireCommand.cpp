@@ -485,7 +485,7 @@ void WarnIfNothingSelected(const CWirePlan& plan, const CRunSummary& summary) {
   std::string detail = plan.settings.mode == 0 ? "no facet it names exists (the groups have at most " +
                                                      std::to_string(facets) + " facets to wire)"
                                                : "no border chain it names exists";
-  std::cerr << "tressel: wire: warning: " << plan.selectionSource << ": '" << plan.settings.text << "': " << detail
+  std::cerr << "tressel: wire: warning: " << plan.selectionSource << ": '" << Printable(plan.settings.text) << "': " << detail
             << "; nothing was wired\n";
 }
 
@@ -516,7 +516,7 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
   summary->importSeconds = SecondsSince(started);
   for (const std::filesystem::path& file : plan.meshFiles) summary->inputs.push_back(file.string());
   DescribePlan(plan, summary);
-  for (const std::string& warning : plan.warnings) std::cerr << "tressel: wire: warning: " << warning << "\n";
+  for (const std::string& warning : plan.warnings) std::cerr << "tressel: wire: warning: " << Printable(warning) << "\n";
   started = std::chrono::steady_clock::now();
 
   SetPhase("loading the module");

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/Printable.h"
 #include "cli/WireOptions.h"
 
 namespace cli {
@@ -95,14 +96,14 @@ void PrintSummary(std::ostream& out, const std::vector<CRunSummary>& runs, doubl
   for (const CRunSummary& run : runs) {
     if (runs.size() > 1) {
       out << "input";
-      for (const std::string& input : run.inputs) out << " " << input;
-      if (!run.outputs.empty()) out << " -> " << run.outputs.front() << (run.outputs.size() > 1 ? " ..." : "");
+      for (const std::string& input : run.inputs) out << " " << Printable(input);
+      if (!run.outputs.empty()) out << " -> " << Printable(run.outputs.front()) << (run.outputs.size() > 1 ? " ..." : "");
       if (run.status != 0) out << ": failed (status " << run.status << ")";
       out << "\n";
     }
     for (const CGroupCounts& group : run.groups) {
       if (group.framed) out << "frame " << group.frame << ": ";
-      out << group.name << ": vertices " << group.vertices << ", facets " << group.facets << ", dropped "
+      out << Printable(group.name) << ": vertices " << group.vertices << ", facets " << group.facets << ", dropped "
           << group.dropped << ", wires " << group.wires << ", segments " << group.segments << "\n";
     }
     if (run.settingsKnown && run.status == 0) out << SettingsLine(run) << "\n";

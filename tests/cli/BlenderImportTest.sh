@@ -27,7 +27,8 @@ for mode in 0 1 2; do
   "$tressel" wire "$examples/example.obj" --mode "$mode" -o "m$mode.obj" >"summary$mode.txt"
   for format in ply gltf; do
     "$tressel" wire "$examples/example.obj" --mode "$mode" -o "m$mode.$format" >"summary$mode.$format.txt"
-    cmp "summary$mode.txt" "summary$mode.$format.txt"
+    # the same counts whatever the format (times and memory vary)
+    cmp <(grep ": vertices " "summary$mode.txt") <(grep ": vertices " "summary$mode.$format.txt")
   done
   imports+=(obj_new "m$mode.obj" obj_legacy "m$mode.obj" ply "m$mode.ply" gltf "m$mode.gltf")
 done
@@ -44,6 +45,8 @@ for entry in imported:
     mode = re.match(r"m(\d)\.", entry["file"]).group(1)
     groups = {}
     for line in open("summary%s.txt" % mode):
+        if ": vertices " not in line:
+            continue  # the settings, totals, times and memory
         name, rest = line.split(": ", 1)
         counts = dict((k, int(v)) for k, v in (item.split(" ") for item in rest.strip().split(", ")))
         groups[name] = counts

@@ -342,10 +342,11 @@ TEST_F(HostileTest, MemoryThatRunsOutIsAClearError) {
   EXPECT_TRUE(ReadText(folder / "out.obj") == "old\n");
 
   // The later phases, each refused large requests while it runs (the host's
-  // buffers for the wires would otherwise fail first in the module's phase).
+  // buffers for the wires would otherwise fail first in the module's phase;
+  // the writers stream through a 256 KiB buffer).
   WriteText(folder / "grid.obj", GridObj(100));
   WriteText(folder / "s.json", "old\n");
-  const std::vector<Case> cases = {{"writing:1000000", "writing out.obj"}, {"drawing:100000", "drawing p.png"}};
+  const std::vector<Case> cases = {{"writing:100000", "writing out.obj"}, {"drawing:100000", "drawing p.png"}};
   for (const Case& c : cases) {
     Outcome run = Wire("grid.obj -o out.obj --preview p.png", "TRESSEL_ALLOCATION_LIMIT=" + c.limit);
     EXPECT_EQ(run.status, 2) << c.limit << ": " << run.err;
@@ -380,7 +381,7 @@ TEST_F(HostileTest, ADragAcrossTheWholeCoordinateRange) {
 
 TEST_F(HostileTest, ProgressReachesTheEndOfEveryPhase) {
   WriteText(folder / "big.obj", GridObj(40));
-  Outcome run = Wire("big.obj -o out.obj --preview p.png", "TRESSEL_PROGRESS=lines TRESSEL_REQUEST_DELAY_US=300");
+  Outcome run = Wire("big.obj -o out.obj --preview p.png", "TRESSEL_PROGRESS=lines TRESSEL_REQUEST_DELAY_US=1000");
   ASSERT_EQ(run.status, 0) << run.err;
   // Every title's last line is 100%, and these phases are among them.
   std::map<std::string, std::string> last;
