@@ -17,11 +17,6 @@
 
 namespace host {
 
-CHostState& HostState() {
-  static CHostState state;
-  return state;
-}
-
 namespace {
 
 // Record fields are packed to 4 bytes, so doubles in them may be misaligned:
@@ -113,26 +108,34 @@ void CHost::CountRequest(uint32_t selector) {
 
 // The checks in the order they are reported. On the common path (a known
 // request of the right size from the context of the command in progress) this
-// is a handful of compares and one counter; the detailed diagnosis runs only
-// for a breach.
+// is a classification by perfect hash, a counter and a handful of compares;
+// the detailed diagnosis runs only for a breach, the trace only when on.
 int32_t CHost::Serve(uint32_t selector, int32_t size, void* record) {
-  CountRequest(selector);
+  const int kind = RequestKind(selector);
+  if (kind != kNotARequest)
+    ++mRequestCounts[kind];
+  else
+    ++mOtherRequestCounts[selector];
   CCommandFrame& frame = *mFrames.back();
   CTraceEntry trace;
-  trace.selector = selector;
-  trace.size = size;
-  trace.depth = Depth();
-  trace.command = frame.selector;
-  const size_t slot = mTrace.size();
-  if (mTracing) mTrace.push_back(trace);
+  size_t slot = 0;
+  const bool traced = mTracing;  // a hook may switch the trace on or off meanwhile
+  if (traced) {
+    trace.selector = selector;
+    trace.size = size;
+    trace.depth = Depth();
+    trace.command = frame.selector;
+    slot = mTrace.size();
+    mTrace.push_back(trace);
+  }
 
-  int32_t answer = 0;
-  const int32_t expected = RequestRecordSize(selector);
-  if (expected == 0) {
+  int32_t answer;
+  if (kind == kNotARequest) {
     answer = Violate("unknown request", selector, "the host serves no such request");
-  } else if (size != expected) {
+  } else if (size != kKindRecordSizes.size[kind]) {
     answer = Violate("record size", selector,
-                     "size argument " + std::to_string(size) + ", this platform's record is " + std::to_string(expected));
+                     "size argument " + std::to_string(size) + ", this platform's record is " +
+                         std::to_string(kKindRecordSizes.size[kind]));
   } else if (!record) {
     answer = Violate("null record", selector, "the record pointer is null");
   } else {
@@ -143,7 +146,7 @@ int32_t CHost::Serve(uint32_t selector, int32_t size, void* record) {
     else
       answer = ContextViolation(frame, selector, context);
   }
-  if (mTracing && slot < mTrace.size()) {
+  if (traced && slot < mTrace.size()) {
     trace.answer = answer;
     mTrace[slot] = trace;
   }
@@ -181,7 +184,8 @@ int32_t CHost::ServeChecked(CCommandFrame& frame, CInstance& instance, uint32_t 
   }
 }
 
-int32_t CHost::Intercept(uint32_t selector, void* record) {
+// Inline, so that each handler's constant selector folds into its kind.
+inline int32_t CHost::Intercept(uint32_t selector, void* record) {
   if (onRequest) onRequest(selector, record);
   return mFaults.Decide(selector);
 }

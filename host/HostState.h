@@ -20,7 +20,10 @@ struct CHostState {
   std::vector<CHost*> sending;          // hosts with a command in progress, innermost last
   std::map<void*, CHost*> contexts;     // every live hostContext and its host
 };
-CHostState& HostState();
+inline CHostState& HostState() {
+  static CHostState state;
+  return state;
+}
 
 // An instance: its hostContext is the address of this object.
 struct CHost::CInstance {

@@ -1,10 +1,11 @@
 # Sourced by scripts/run and scripts/test: installs the Debian packages the
 # build needs when any is missing.
-TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libassimp-dev libcairo2-dev libncurses-dev"
+TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libassimp-dev libcairo2-dev libncurses-dev libmeshoptimizer-dev libopenmesh-dev"
 # What the tests use beyond the build: clang for the record layout checks of
 # the other ABIs and the fuzz targets (libFuzzer comes with clang's runtime
-# libraries), tmux for the terminal dialog, the importer's test models.
-TRESSEL_TEST_PACKAGES="clang libclang-rt-dev tmux assimp-testmodels"
+# libraries), tmux for the terminal dialog, the importer's test models,
+# /usr/bin/time for bench/run.
+TRESSEL_TEST_PACKAGES="clang libclang-rt-dev tmux assimp-testmodels time"
 
 # tressel_install_deps [extra packages...]
 tressel_install_deps() {
