@@ -50,6 +50,7 @@ int CSession::Finish(uint32_t selector, int32_t result) {
       std::cerr << "tressel: host violation: " << violation.Text() << "\n";
     return kExitViolation;
   }
+  for (const std::string& failure : mHost.ServiceFailures()) std::cerr << "tressel: host: " << failure << "\n";
   if (result == 0) return kExitOk;
   std::string text;
   // The explanation is itself a command; its violations count like any other.

@@ -26,12 +26,16 @@ std::filesystem::path ModulePath(const std::string& option);
 
 class CSession {
  public:
+  // The command's host serves results, not fault finding: fresh blocks are not
+  // filled (`tressel validate` checks with hosts of its own that fill them).
+  CSession() { mHost.FillFreshBlocks(false); }
   // Loads the module; on failure prints one line naming the path to stderr.
   bool Open(const std::filesystem::path& modulePath);
   host::CHost& Host() { return mHost; }
   // Prints every host violation to stderr and gives the exit status: kExitViolation
   // when there were any, else kExitCommandFailed for a nonzero result (with the
   // module's own text for it), else kExitOk.
+  // Requests the host itself could not serve are printed first.
   int Finish(uint32_t selector, int32_t result);
 
  private:

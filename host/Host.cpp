@@ -90,8 +90,18 @@ int CHost::DuplicateInstance(int source) {
 }
 
 void CHost::RemoveInstance(int instance) {
-  Get(instance);
-  HostState().contexts.erase(mInstances[size_t(instance)].get());
+  CInstance* removed = &Get(instance);
+  HostState().contexts.erase(removed);
+  // A command in progress for it (a hook may remove it) no longer has a live
+  // context; the object itself lives on until the outermost command returned,
+  // since the request being served may still refer to it.
+  bool inUse = false;
+  for (auto& frame : mFrames) {
+    if (frame->instance != removed) continue;
+    frame->instance = nullptr;
+    inUse = true;
+  }
+  if (inUse) mRetiredInstances.push_back(std::move(mInstances[size_t(instance)]));
   mInstances[size_t(instance)].reset();
 }
 
@@ -141,8 +151,10 @@ CChannel* CHost::FindChannel(int instance, const std::string& name) const {
 }
 
 int CHost::RequestCount(uint32_t selector) const {
-  auto found = mRequestCounts.find(selector);
-  return found == mRequestCounts.end() ? 0 : found->second;
+  const int kind = RequestKind(selector);
+  if (kind != kNotARequest) return mRequestCounts[kind];
+  auto found = mOtherRequestCounts.find(selector);
+  return found == mOtherRequestCounts.end() ? 0 : found->second;
 }
 
 std::string CHost::ViolationReport() const {
@@ -278,17 +290,20 @@ int32_t CHost::SendRecord(uint32_t selector, void* record, int32_t size, int ins
   int32_t result = entry(selector, size, record);
 
   state.sending.pop_back();
+  const bool targetLive = mFrames.back()->instance != nullptr;  // a hook may have removed it
   FinishFrame(*mFrames.back());
   mFrames.pop_back();
   // A nested command may have resized the instance's blocks; the records of
   // the enclosing commands for the same instance describe the blocks as they are now.
   for (auto& enclosing : mFrames) {
+    if (!targetLive) break;
     if (enclosing->instance != &target) continue;
     enclosing->header->instanceData = target.instanceData;
     enclosing->header->instanceDataSize = target.instanceDataSize;
     enclosing->header->auxData = target.auxData;
     enclosing->header->auxDataSize = target.auxDataSize;
   }
+  if (mFrames.empty()) mRetiredInstances.clear();
   if (state.sending.empty()) {
     files.SetCommandInProgress(false);
     files.CheckIdle();

@@ -24,6 +24,7 @@
 #include "host/FaultPlan.h"
 #include "host/MemoryLedger.h"
 #include "host/Module.h"
+#include "host/RequestKinds.h"
 #include "host/Scene.h"
 #include "host/Violation.h"
 #include "plugin/HostRecords.h"
@@ -133,6 +134,13 @@ class CHost {
   const std::vector<CStatusReport>& StatusReports() const { return mStatusReports; }
   CFaultPlan& Faults() { return mFaults; }
   const CMemoryLedger& Memory() const { return mMemory; }
+  // Whether blocks from 'MMAL' come filled with CMemoryLedger::kFreshByte (on
+  // by default: it shows a module that relies on zeroed memory).
+  void FillFreshBlocks(bool on) { mMemory.SetFill(on); }
+  // Requests the host itself could not serve (its own memory ran out, say):
+  // each was answered with a failure code, one line a request. Empty when all
+  // went well. No exception from serving ever reaches the module's frames.
+  const std::vector<std::string>& ServiceFailures() const { return mServiceFailures; }
 
   // --- trace (off by default)
   void EnableTrace(bool on) { mTracing = on; }
@@ -150,11 +158,16 @@ class CHost {
   struct CCommandFrame;
 
   static int32_t HostCallback(uint32_t selector, int32_t size, void* record);
+  static int32_t ServeOutsideCommand(uint32_t selector, int32_t size, void* record);
+  void CountRequest(uint32_t selector);
   int32_t Serve(uint32_t selector, int32_t size, void* record);
   int32_t ServeChecked(CCommandFrame& frame, CInstance& instance, uint32_t selector, void* record, CTraceEntry& trace);
   // Runs the hook, then the fault plan; nonzero: answer that instead of serving.
   int32_t Intercept(uint32_t selector, void* record);
   int32_t Violate(const char* name, uint32_t selector, std::string detail);
+  // The answer to a request whose serving threw: `code`, and a line in ServiceFailures().
+  int32_t ServiceFailed(uint32_t selector, int32_t code, const char* what) noexcept;
+  int32_t ContextViolation(const CCommandFrame& frame, uint32_t selector, void* context);
   void FinishFrame(CCommandFrame& frame);
   CInstance* Find(int instance) const;
   CInstance& Get(int instance) const;
@@ -181,6 +194,7 @@ class CHost {
   MainProc mFakeEntry = nullptr;
   bool mHomeChosen = false;
   std::vector<std::unique_ptr<CInstance>> mInstances;  // null: removed
+  std::vector<std::unique_ptr<CInstance>> mRetiredInstances;  // removed during a command for them
   CModelSetup mSetup;
   std::vector<std::unique_ptr<CChildGroup>> mGroups;
   std::vector<std::unique_ptr<CChannel>> mChannels;
@@ -188,13 +202,15 @@ class CHost {
   std::vector<std::unique_ptr<CCommandFrame>> mFrames;
   uint64_t mNextCommandSerial = 1;
   int32_t mNextVertexIndex = 1;
-  std::map<uint32_t, int> mRequestCounts;
+  int mRequestCounts[kRequestKinds] = {};    // by RequestKind
+  std::map<uint32_t, int> mOtherRequestCounts;  // selectors that are no request
   std::vector<CStatusReport> mStatusReports;
   CFaultPlan mFaults;
   CMemoryLedger mMemory;
   bool mTracing = false;
   std::vector<CTraceEntry> mTrace;
   std::vector<CViolation> mViolations;
+  std::vector<std::string> mServiceFailures;
 };
 
 }  // namespace host

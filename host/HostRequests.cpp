@@ -8,17 +8,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
 
 #include "host/Host.h"
 #include "host/HostState.h"
 #include "host/MacRoman.h"
 
 namespace host {
-
-CHostState& HostState() {
-  static CHostState state;
-  return state;
-}
 
 namespace {
 
@@ -41,6 +38,14 @@ void Identity(void* matrix) {
   std::memcpy(matrix, values, sizeof values);
 }
 
+// The hostContext that begins every request record. The record may sit at
+// any 4-byte boundary (records are packed to 4), so it is read bytewise.
+void* ContextOf(const void* record) {
+  void* context;
+  std::memcpy(&context, record, sizeof context);
+  return context;
+}
+
 std::string Pointer(const void* p) {
   char text[32];
   std::snprintf(text, sizeof text, "%p", p);
@@ -49,60 +54,112 @@ std::string Pointer(const void* p) {
 
 }  // namespace
 
+// The module's frames lie between here and the host's caller, so nothing may
+// be thrown out of this function: a request the host fails to serve (its own
+// memory ran out while storing a vertex, say) is answered with a code and noted.
 int32_t CHost::HostCallback(uint32_t selector, int32_t size, void* record) {
-  auto& state = HostState();
-  if (!state.sending.empty()) return state.sending.back()->Serve(selector, size, record);
+  CHostState& state = HostState();
+  CHost* host = state.sending.empty() ? nullptr : state.sending.back();
+  try {
+    if (host) return host->Serve(selector, size, record);
+    return ServeOutsideCommand(selector, size, record);
+  } catch (const std::bad_alloc&) {
+    return host ? host->ServiceFailed(selector, kNoMemoryCode, "the host ran out of memory") : kNoMemoryCode;
+  } catch (const std::exception& error) {
+    return host ? host->ServiceFailed(selector, kRefusedCode, error.what()) : kRefusedCode;
+  } catch (...) {
+    return host ? host->ServiceFailed(selector, kRefusedCode, "an unknown exception") : kRefusedCode;
+  }
+}
+
+int32_t CHost::ServeOutsideCommand(uint32_t selector, int32_t size, void* record) {
   // No command in progress anywhere: charge the host owning the context if it
   // can be read, else the newest host.
+  CHostState& state = HostState();
   CHost* target = nullptr;
   if (record && size >= int32_t(sizeof(void*))) {
-    auto owner = state.contexts.find(*static_cast<void**>(record));
+    auto owner = state.contexts.find(ContextOf(record));
     if (owner != state.contexts.end()) target = owner->second;
   }
   if (!target && !state.hosts.empty()) target = state.hosts.back();
   if (target) {
-    ++target->mRequestCounts[selector];
+    target->CountRequest(selector);
     target->Violate("request outside a command", selector, "no command was in progress");
   }
   return kViolationCode;
 }
 
+int32_t CHost::ServiceFailed(uint32_t selector, int32_t code, const char* what) noexcept {
+  try {
+    mServiceFailures.push_back(CodeText(selector) + " could not be served: " + what);
+  } catch (...) {
+    // Out of memory even for the note: the answer still tells the module.
+  }
+  return code;
+}
+
+void CHost::CountRequest(uint32_t selector) {
+  const int kind = RequestKind(selector);
+  if (kind != kNotARequest)
+    ++mRequestCounts[kind];
+  else
+    ++mOtherRequestCounts[selector];
+}
+
+// The checks in the order they are reported. On the common path (a known
+// request of the right size from the context of the command in progress) this
+// is a classification by perfect hash, a counter and a handful of compares;
+// the detailed diagnosis runs only for a breach, the trace only when on.
 int32_t CHost::Serve(uint32_t selector, int32_t size, void* record) {
-  ++mRequestCounts[selector];
+  const int kind = RequestKind(selector);
+  if (kind != kNotARequest)
+    ++mRequestCounts[kind];
+  else
+    ++mOtherRequestCounts[selector];
   CCommandFrame& frame = *mFrames.back();
   CTraceEntry trace;
-  trace.selector = selector;
-  trace.size = size;
-  trace.depth = Depth();
-  trace.command = frame.selector;
-  size_t slot = mTrace.size();
-  if (mTracing) mTrace.push_back(trace);
+  size_t slot = 0;
+  const bool traced = mTracing;  // a hook may switch the trace on or off meanwhile
+  if (traced) {
+    trace.selector = selector;
+    trace.size = size;
+    trace.depth = Depth();
+    trace.command = frame.selector;
+    slot = mTrace.size();
+    mTrace.push_back(trace);
+  }
 
-  int32_t answer = 0;
-  int32_t expected = RequestRecordSize(selector);
-  if (expected == 0) {
+  int32_t answer;
+  if (kind == kNotARequest) {
     answer = Violate("unknown request", selector, "the host serves no such request");
-  } else if (size != expected) {
+  } else if (size != kKindRecordSizes.size[kind]) {
     answer = Violate("record size", selector,
-                     "size argument " + std::to_string(size) + ", this platform's record is " + std::to_string(expected));
+                     "size argument " + std::to_string(size) + ", this platform's record is " +
+                         std::to_string(kKindRecordSizes.size[kind]));
   } else if (!record) {
     answer = Violate("null record", selector, "the record pointer is null");
   } else {
-    void* context = *static_cast<void**>(record);
-    auto owner = HostState().contexts.find(context);
-    if (owner == HostState().contexts.end() || owner->second != this) {
-      answer = Violate("unknown hostContext", selector, "hostContext " + Pointer(context) + " is no live instance");
-    } else if (context != frame.instance) {
-      answer = Violate("hostContext of another call", selector,
-                       "hostContext " + Pointer(context) + " is not the context of the command in progress " +
-                           CodeText(frame.selector));
-    } else {
+    void* context = ContextOf(record);
+    // frame.instance is a live instance of this host while it is not null.
+    if (context == frame.instance && context)
       answer = ServeChecked(frame, *static_cast<CInstance*>(context), selector, record, trace);
-    }
+    else
+      answer = ContextViolation(frame, selector, context);
   }
-  trace.answer = answer;
-  if (mTracing && slot < mTrace.size()) mTrace[slot] = trace;
+  if (traced && slot < mTrace.size()) {
+    trace.answer = answer;
+    mTrace[slot] = trace;
+  }
   return answer;
+}
+
+int32_t CHost::ContextViolation(const CCommandFrame& frame, uint32_t selector, void* context) {
+  auto owner = HostState().contexts.find(context);
+  if (owner == HostState().contexts.end() || owner->second != this)
+    return Violate("unknown hostContext", selector, "hostContext " + Pointer(context) + " is no live instance");
+  return Violate("hostContext of another call", selector,
+                 "hostContext " + Pointer(context) + " is not the context of the command in progress " +
+                     CodeText(frame.selector));
 }
 
 int32_t CHost::ServeChecked(CCommandFrame& frame, CInstance& instance, uint32_t selector, void* record,
@@ -127,7 +184,8 @@ int32_t CHost::ServeChecked(CCommandFrame& frame, CInstance& instance, uint32_t 
   }
 }
 
-int32_t CHost::Intercept(uint32_t selector, void* record) {
+// Inline, so that each handler's constant selector folds into its kind.
+inline int32_t CHost::Intercept(uint32_t selector, void* record) {
   if (onRequest) onRequest(selector, record);
   return mFaults.Decide(selector);
 }
@@ -211,7 +269,9 @@ int32_t CHost::ServeStatus(HostStatusRec& rec) {
 // --- groups
 
 CChildGroup* CHost::HandedOutGroup(const CCommandFrame& frame, void* groupRef) const {
-  if (!frame.handedOut.count(groupRef)) return nullptr;
+  // The module reads a group's vertices and facets right after its 'GETG':
+  // the latest reply answers almost every lookup without the set.
+  if (groupRef != frame.latestHandedOut && !frame.handedOut.count(groupRef)) return nullptr;
   return static_cast<CChildGroup*>(groupRef);
 }
 
@@ -234,6 +294,7 @@ int32_t CHost::ServeGetGroup(CCommandFrame& frame, HostModelGetGroupRec& rec, CT
   Identity(rec.matrix2);
   Identity(rec.matrix3);
   frame.handedOut.insert(&group);
+  frame.latestHandedOut = &group;
   trace.ref = &group;
   return 0;
 }

@@ -20,7 +20,10 @@ struct CHostState {
   std::vector<CHost*> sending;          // hosts with a command in progress, innermost last
   std::map<void*, CHost*> contexts;     // every live hostContext and its host
 };
-CHostState& HostState();
+inline CHostState& HostState() {
+  static CHostState state;
+  return state;
+}
 
 // An instance: its hostContext is the address of this object.
 struct CHost::CInstance {
@@ -53,11 +56,12 @@ struct CHost::CInstance {
 // A command in progress and what the requests during it may refer to.
 struct CHost::CCommandFrame {
   uint32_t selector = 0;
-  CInstance* instance = nullptr;
+  CInstance* instance = nullptr;               // null once the instance was removed
   PluginRecHeader* header = nullptr;           // the record sent
   uint64_t serial = 0;                         // owner of the blocks it allocates
   int32_t groupCount = 0;                      // 'GENM' only
   std::set<void*> handedOut;                   // groupRefs of this command's 'GETG' replies
+  void* latestHandedOut = nullptr;             // the latest of them (null: none yet)
   std::set<CChildGroup*> deleted;              // groups given 'DELG' during this command
   CChildGroup* output = nullptr;               // the group of the latest 'DELG'
   // The 'ADDV' indices this command handed out: index firstVertexIndex + i is

@@ -1,12 +1,13 @@
 # Sourced by scripts/run and scripts/test: installs the Debian packages the
 # build needs when any is missing.
-TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libassimp-dev libcairo2-dev libpng-dev libncurses-dev"
+TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libassimp-dev libcairo2-dev libpng-dev libncurses-dev libmeshoptimizer-dev libopenmesh-dev"
 # What the tests use beyond the build: clang for the record layout checks of
 # the other ABIs and the fuzz targets (libFuzzer comes with clang's runtime
 # libraries), tmux for the terminal dialog, the importer's test models,
 # blender (with numpy for its glTF importer) to import the wire outputs,
-# chromium for the preview page's test in a real browser.
-TRESSEL_TEST_PACKAGES="clang libclang-rt-dev tmux assimp-testmodels blender python3-numpy chromium"
+# chromium for the preview page's test in a real browser, /usr/bin/time for
+# bench/run.
+TRESSEL_TEST_PACKAGES="clang libclang-rt-dev tmux assimp-testmodels blender python3-numpy chromium time"
 
 # tressel_install_deps [extra packages...]
 tressel_install_deps() {
