@@ -273,7 +273,7 @@ void PrintSummary(const CWirePlan& plan, const std::vector<CFrameResult>& result
       const cliio::CWireGroup& wires = result.groups[p];
       const cliio::CImportedMesh& mesh = plan.meshes[p];
       if (plan.frames) std::cout << "frame " << result.frame << ": ";
-      std::cout << wires.name << ": vertices " << mesh.vertices.size() << ", facets " << mesh.facets.size()
+      std::cout << wires.name << ": vertices " << mesh.VertexCount() << ", facets " << mesh.FacetCount()
                 << ", dropped " << DroppedFacets(mesh) << ", wires " << cliio::CountPolylines(wires.segments)
                 << ", segments " << wires.segments.size() << "\n";
     }

@@ -75,7 +75,11 @@ class CFit {
 void Draw(cairo_t* cairo, const std::vector<CWireGroup>& wires, const std::vector<CImportedMesh>& meshes) {
   CFit fit;
   for (const CImportedMesh& mesh : meshes)
-    for (const CImportedVertex& vertex : mesh.vertices) fit.Include(vertex.position);
+    for (size_t v = 0; v < mesh.VertexCount(); ++v) {
+      double position[3];
+      mesh.Position(v, position);
+      fit.Include(position);
+    }
   for (const CWireGroup& group : wires)
     for (const CWireVertex& vertex : group.vertices) fit.Include(vertex.position);
   fit.Settle();
@@ -88,14 +92,18 @@ void Draw(cairo_t* cairo, const std::vector<CWireGroup>& wires, const std::vecto
   cairo_set_source_rgba(cairo, 0.35, 0.35, 0.4, 0.25);
   cairo_set_line_width(cairo, 0.7);
   for (const CImportedMesh& mesh : meshes) {
-    const int32_t vertexCount = static_cast<int32_t>(mesh.vertices.size());
-    for (const CImportedFacet& facet : mesh.facets) {
+    const int32_t vertexCount = static_cast<int32_t>(mesh.VertexCount());
+    for (size_t f = 0; f < mesh.FacetCount(); ++f) {
+      const CImportedFacet facet = mesh.Facet(f);
       if (facet.count < 2 || facet.count > 4) continue;
       CScreenPoint corners[4];
       bool drawable = true;
-      for (int32_t i = 0; i < facet.count && drawable; ++i)
-        drawable = facet.corners[i] >= 0 && facet.corners[i] < vertexCount &&
-                   fit.Place(mesh.vertices[facet.corners[i]].position, &corners[i]);
+      for (int32_t i = 0; i < facet.count && drawable; ++i) {
+        double position[3];
+        drawable = facet.corners[i] >= 0 && facet.corners[i] < vertexCount;
+        if (drawable) mesh.Position(size_t(facet.corners[i]), position);
+        drawable = drawable && fit.Place(position, &corners[i]);
+      }
       if (!drawable) continue;
       cairo_move_to(cairo, corners[0].x, corners[0].y);
       for (int32_t i = 1; i < facet.count; ++i) cairo_line_to(cairo, corners[i].x, corners[i].y);

@@ -30,14 +30,12 @@ std::vector<cliio::CImportedMesh> SquareMesh() {
   for (const auto& vertex : wires[0].vertices) {
     cliio::CImportedVertex imported;
     std::copy(vertex.position, vertex.position + 3, imported.position);
-    mesh.vertices.push_back(imported);
+    mesh.AddVertex(imported);
   }
-  cliio::CImportedFacet facet;
-  facet.count = 4;
-  for (int i = 0; i < 4; ++i) facet.corners[i] = i;
-  mesh.facets.push_back(facet);
-  facet.corners[3] = 99;  // out of range: left out, not drawn from stray memory
-  mesh.facets.push_back(facet);
+  int32_t corners[4] = {0, 1, 2, 3};
+  mesh.AddFacet(corners, 4);
+  corners[3] = 99;  // out of range: left out, not drawn from stray memory
+  mesh.AddFacet(corners, 4);
   return {mesh};
 }
 
