@@ -38,7 +38,7 @@ constexpr size_t kTagSlotBytes = sizeof(void*);
 
 struct CWireArguments {
   std::vector<std::string> meshes;
-  std::string output, mode, push, scale, select, scene, frames, preview;
+  std::string output, mode, push, scale, select, scene, frames, preview, inputFormat;
   bool outputGiven = false, modeGiven = false, pushGiven = false, scaleGiven = false, selectGiven = false;
   bool sceneGiven = false, framesGiven = false, previewGiven = false;
 };
@@ -199,9 +199,13 @@ CWirePlan Plan(const CWireArguments& arguments) {
   if (plan.storedMeshes.empty())
     for (const std::filesystem::path& file : plan.meshFiles) plan.storedMeshes.push_back(StoredMeshPath(plan.sceneFile, file));
 
+  if (!arguments.inputFormat.empty() && !cliio::KnownInputFormat(arguments.inputFormat))
+    Refuse("--input-format: '" + cliio::Printable(arguments.inputFormat) + "' is not a format the importer reads");
   for (const std::filesystem::path& file : plan.meshFiles) {
     std::string error;
-    std::vector<cliio::CImportedMesh> imported = cliio::ImportMeshFile(file, &error);
+    std::vector<std::string> warnings;
+    std::vector<cliio::CImportedMesh> imported = cliio::ImportMeshFile(file, &error, {arguments.inputFormat, nullptr, &warnings});
+    for (const std::string& warning : warnings) std::cerr << "tressel: wire: warning: " << cliio::Printable(file.string() + ": " + warning) << "\n";
     if (imported.empty()) Refuse(error.empty() ? file.string() + ": no mesh in the file" : error);
     for (cliio::CImportedMesh& mesh : imported) plan.meshes.push_back(std::move(mesh));
   }
@@ -273,7 +277,7 @@ void PrintSummary(const CWirePlan& plan, const std::vector<CFrameResult>& result
       const cliio::CWireGroup& wires = result.groups[p];
       const cliio::CImportedMesh& mesh = plan.meshes[p];
       if (plan.frames) std::cout << "frame " << result.frame << ": ";
-      std::cout << wires.name << ": vertices " << mesh.VertexCount() << ", facets " << mesh.FacetCount()
+      std::cout << cliio::Printable(wires.name) << ": vertices " << mesh.VertexCount() << ", facets " << mesh.FacetCount()
                 << ", dropped " << DroppedFacets(mesh) << ", wires " << cliio::CountPolylines(wires.segments)
                 << ", segments " << wires.segments.size() << "\n";
     }
@@ -373,6 +377,7 @@ void AddWireCommand(CLI::App& app, Action* action) {
   CLI::App* command = app.add_subcommand("wire", "Generate wires from meshes and write them to a file");
   auto arguments = std::make_shared<CWireArguments>();
   command->add_option("MESH", arguments->meshes, "mesh files, each mesh in them one child group (default: the bundled example)")->type_name("");
+  command->add_option("--input-format", arguments->inputFormat, "what a MESH of '-' (standard input) holds: obj, off, stl, ply, glb, ...")->type_name("EXT");
   command->add_option("-o,--output", arguments->output, "output file: .obj .ply .gltf .glb (default wires.obj)")->type_name("OUT");
   command->add_option("--mode", arguments->mode, "0: a ring per facet, 1: border chains, 2: border chains after merging coincident vertices")->type_name("0|1|2");
   command->add_option("--push", arguments->push, "distance along the facet normals (default 10)")->type_name("X");

@@ -20,9 +20,8 @@ namespace cliio {
 
 namespace {
 
-std::string TooDeep(const std::string& what, size_t depth) {
-  return "nests " + what + " more than " + std::to_string(kMaxNesting) + " levels deep (" + std::to_string(depth) +
-         " reached); deeper files are refused";
+std::string TooDeep(const std::string& what) {
+  return "nests " + what + " more than " + std::to_string(kMaxNesting) + " levels deep; deeper files are refused";
 }
 
 bool CheckXmlDepth(std::string_view text, std::string* detail) {
@@ -61,7 +60,7 @@ bool CheckXmlDepth(std::string_view text, std::string* detail) {
       }
       if (end >= text.size()) break;
       if (text[end - 1] != '/' && ++depth > kMaxNesting) {
-        *detail = TooDeep("XML elements", depth);
+        *detail = TooDeep("XML elements");
         return false;
       }
       at = end + 1;
@@ -85,7 +84,7 @@ bool CheckBraceDepth(std::string_view text, std::string* detail) {
       inString = true;
     } else if (c == '{' || c == '[') {
       if (++depth > kMaxNesting) {
-        *detail = TooDeep("values", depth);
+        *detail = TooDeep("values");
         return false;
       }
     } else if ((c == '}' || c == ']') && depth > 0) {
@@ -144,7 +143,7 @@ bool CheckGltfNodes(std::string_view json, std::string* detail) {
         state[child] = 1;
         path.push_back({child, 0});
         if (path.size() > kMaxNesting) {
-          *detail = TooDeep("nodes", path.size());
+          *detail = TooDeep("nodes");
           return false;
         }
       }

@@ -256,6 +256,56 @@ bool KnownInputFormat(const std::string& format) {
   return AssimpReadsFormat(lower);
 }
 
+namespace {
+
+// Reads `bytes` (of `path`, empty for bytes from elsewhere) in `format`.
+bool ReadBytes(std::string_view bytes, const std::string& format, const std::string& stem,
+               const std::filesystem::path& path, const CImportOptions& options, std::vector<CImportedMesh>* meshes,
+               std::string* detail) {
+  CReadProgress progress(&options.progress, bytes.size());
+  CReadInput input;
+  input.bytes = bytes;
+  input.stem = stem;
+  input.folder = path.empty() ? std::filesystem::path(".") : path.parent_path();
+  input.path = path;
+  input.progress = &progress;
+  input.warnings = options.warnings;
+  bool ok = false;
+  try {
+    progress.Report(0);
+    ok = !progress.Stopped() && Dispatch(input, format, meshes, detail);
+    if (progress.Stopped()) {
+      ok = false;
+      *detail = kCancelledDetail;
+    }
+  } catch (const std::bad_alloc&) {
+    *detail = "not enough memory to hold the mesh";
+    ok = false;
+  } catch (const std::length_error&) {
+    *detail = "the mesh is too large to hold";
+    ok = false;
+  }
+  if (ok && meshes->empty()) {
+    ok = false;
+    *detail = "holds no meshes";
+  }
+  if (ok && options.progress) options.progress(1.0);
+  return ok;
+}
+
+std::vector<CImportedMesh> Finish(bool ok, const std::string& shownName, const std::string& detail,
+                                  std::vector<CImportedMesh> meshes, std::string* error) {
+  if (!ok) {
+    meshes.clear();
+    *error = Printable(shownName + ": " + detail);
+  } else {
+    error->clear();
+  }
+  return meshes;
+}
+
+}  // namespace
+
 std::vector<CImportedMesh> ImportMeshFile(const std::filesystem::path& file, std::string* error,
                                           const CImportOptions& options) {
   std::vector<CImportedMesh> meshes;
@@ -268,41 +318,18 @@ std::vector<CImportedMesh> ImportMeshFile(const std::filesystem::path& file, std
   if (standardInput && format.empty()) {
     detail = "needs --input-format to say what it holds";
   } else if (standardInput ? bytes.ReadStandardInput(&detail) : bytes.Map(file, &detail)) {
-    CReadProgress progress(&options.progress, bytes.View().size());
-    CReadInput input;
-    input.bytes = bytes.View();
-    input.stem = standardInput ? "stdin" : file.stem().string();
-    input.folder = standardInput ? std::filesystem::path(".") : file.parent_path();
-    input.path = standardInput ? std::filesystem::path() : file;
-    input.progress = &progress;
-    input.warnings = options.warnings;
-    try {
-      progress.Report(0);
-      ok = !progress.Stopped() && Dispatch(input, format, &meshes, &detail);
-      if (progress.Stopped()) {
-        ok = false;
-        detail = kCancelledDetail;
-      }
-    } catch (const std::bad_alloc&) {
-      detail = "not enough memory to hold the mesh";
-      ok = false;
-    } catch (const std::length_error&) {
-      detail = "the mesh is too large to hold";
-      ok = false;
-    }
-    if (ok && meshes.empty()) {
-      ok = false;
-      detail = "holds no meshes";
-    }
-    if (ok && options.progress) options.progress(1.0);
+    ok = ReadBytes(bytes.View(), format, standardInput ? "stdin" : file.stem().string(),
+                   standardInput ? std::filesystem::path() : file, options, &meshes, &detail);
   }
-  if (!ok) {
-    meshes.clear();
-    *error = Printable(shownName + ": " + detail);
-  } else {
-    error->clear();
-  }
-  return meshes;
+  return Finish(ok, shownName, detail, std::move(meshes), error);
+}
+
+std::vector<CImportedMesh> ImportMeshBytes(std::string_view bytes, const std::string& name, std::string* error,
+                                           const CImportOptions& options) {
+  std::vector<CImportedMesh> meshes;
+  std::string detail;
+  const bool ok = ReadBytes(bytes, Lower(options.format), name, std::filesystem::path(), options, &meshes, &detail);
+  return Finish(ok, name, detail, std::move(meshes), error);
 }
 
 }  // namespace cliio

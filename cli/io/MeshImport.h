@@ -44,6 +44,12 @@ struct CImportOptions {
 std::vector<CImportedMesh> ImportMeshFile(const std::filesystem::path& file, std::string* error,
                                           const CImportOptions& options = {});
 
+// The same for bytes already in memory, named `name` in errors; meshes
+// without a name of their own take `name`. Files the bytes refer to (an OBJ's
+// material library) are looked up in the working folder.
+std::vector<CImportedMesh> ImportMeshBytes(std::string_view bytes, const std::string& name, std::string* error,
+                                           const CImportOptions& options);
+
 // Text safe to print on a terminal: control characters (and DEL) as \xNN,
 // backslashes doubled only where they would read as such an escape.
 std::string Printable(std::string_view text);

@@ -67,7 +67,7 @@ void ReadMaterialFile(const std::filesystem::path& file, std::map<std::string, C
     if (!CheckText(&view, &why)) view = std::string_view();
   }
   if (!why.empty()) {
-    if (warnings) warnings->push_back("material library " + file.string() + " " + why + "; its materials are ignored");
+    if (warnings) warnings->push_back("material library " + file.string() + ": " + why + "; its materials are ignored");
     return;
   }
   std::vector<std::string_view> tokens;
