@@ -11,11 +11,13 @@
 // what the library would trust blindly (PrecheckForAssimp), and the library
 // opens only regular files, also for the files a model refers to. Linear in
 // the scene size times its placements.
+#include <pthread.h>
 #include <stdint.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <map>
 #include <memory>
 
@@ -211,9 +213,9 @@ bool AssimpReadsFormat(const std::string& extension) {
   return importer.IsExtensionSupported("." + extension);
 }
 
-bool ReadWithAssimp(const CReadInput& input, const std::string& format, std::vector<CImportedMesh>* meshes,
-                    std::string* detail) {
-  if (!PrecheckForAssimp(input.bytes, format, detail)) return false;
+namespace {
+
+bool ReadHere(const CReadInput& input, const std::string& format, std::vector<CImportedMesh>* meshes, std::string* detail) {
   Assimp::Importer importer;
   importer.SetIOHandler(new CRegularFileSystem());
   importer.SetProgressHandler(new CProgressBridge(input.progress, input.bytes.size()));
@@ -273,6 +275,51 @@ bool ReadWithAssimp(const CReadInput& input, const std::string& format, std::vec
     meshes->push_back(std::move(mesh));
   }
   return true;
+}
+
+struct CLibraryRead {
+  const CReadInput* input;
+  const std::string* format;
+  std::vector<CImportedMesh>* meshes;
+  std::string* detail;
+  bool ok = false;
+  std::exception_ptr failure;
+};
+
+void* RunLibraryRead(void* argument) {
+  auto* read = static_cast<CLibraryRead*>(argument);
+  try {
+    read->ok = ReadHere(*read->input, *read->format, read->meshes, read->detail);
+  } catch (...) {
+    read->failure = std::current_exception();
+  }
+  return nullptr;
+}
+
+// The library's readers recurse with the file's structure. What the prechecks
+// bound stays far inside the main stack; formats they do not look into
+// (binary ones) get a thread whose stack is reserved, not committed, at 1 GiB.
+constexpr size_t kLibraryStackBytes = size_t(1) << 30;
+
+}  // namespace
+
+bool ReadWithAssimp(const CReadInput& input, const std::string& format, std::vector<CImportedMesh>* meshes,
+                    std::string* detail) {
+  if (!PrecheckForAssimp(input.bytes, format, detail)) return false;
+  CLibraryRead read{&input, &format, meshes, detail, false, nullptr};
+  pthread_attr_t attributes;
+  pthread_t thread;
+  bool started = pthread_attr_init(&attributes) == 0;
+  started = started && pthread_attr_setstacksize(&attributes, kLibraryStackBytes) == 0 &&
+            pthread_create(&thread, &attributes, RunLibraryRead, &read) == 0;
+  pthread_attr_destroy(&attributes);
+  if (started) {
+    pthread_join(thread, nullptr);
+  } else {
+    RunLibraryRead(&read);  // no thread to be had: on this one
+  }
+  if (read.failure) std::rethrow_exception(read.failure);
+  return read.ok;
 }
 
 }  // namespace cliio

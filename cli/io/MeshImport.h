@@ -16,8 +16,10 @@ namespace cliio {
 
 // Called while a file is read with the share read so far: 0 to 1, never
 // decreasing, 1 exactly once when reading has finished. Answering false stops
-// the import, which then fails with "reading was cancelled". Called on the
-// importing thread, a few hundred times per file at most.
+// the import, which then fails with "reading was cancelled". Called only
+// while ImportMeshFile runs and never from two threads at once (the library's
+// formats are read on a helper thread while the caller waits), a few hundred
+// times per file at most.
 using ImportProgress = std::function<bool(double fraction)>;
 
 // The name that stands for standard input in place of a file.
