@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -223,7 +224,7 @@ TEST(ImportBounds, NestingAndDeclaredSizesBeyondTheFileAreRefusedAtOnce) {
   EXPECT_NE(ErrorOf(folder.Write("deep.gltf", "{\"asset\":{\"version\":\"2.0\"},\"x\":" + deep + "}")).find("levels deep"),
             std::string::npos);
   nlohmann::json nodes = nlohmann::json::array();
-  for (int n = 0; n + 1 < 100000; ++n) nodes.push_back({{"children", {n + 1}}});
+  for (int n = 0; n + 1 < 5000; ++n) nodes.push_back({{"children", {n + 1}}});
   nodes.push_back(nlohmann::json::object());
   const nlohmann::json chain = {{"asset", {{"version", "2.0"}}}, {"scenes", {{{"nodes", {0}}}}}, {"nodes", nodes}};
   EXPECT_NE(ErrorOf(folder.Write("chain.gltf", chain.dump())).find("nests nodes more than 512 levels"), std::string::npos);
@@ -234,6 +235,42 @@ TEST(ImportBounds, NestingAndDeclaredSizesBeyondTheFileAreRefusedAtOnce) {
   std::string xml = "<?xml version=\"1.0\"?><COLLADA>";
   for (int i = 0; i < 5000; ++i) xml += "<node>";
   EXPECT_NE(ErrorOf(folder.Write("deep.dae", xml)).find("nests XML elements"), std::string::npos);
+}
+
+TEST(Instances, TheEngineIsPlacedSixtySevenTimes) {
+  const std::filesystem::path engine = "/usr/share/assimp/models/glTF2/2CylinderEngine-glTF-Binary/2CylinderEngine.glb";
+  if (!std::filesystem::exists(engine)) GTEST_SKIP() << "assimp-testmodels is not installed";
+  std::string error;
+  const auto meshes = ImportMeshFile(engine, &error);
+  ASSERT_EQ(meshes.size(), 67u) << error;
+  std::vector<std::string> names;
+  for (const CImportedMesh& mesh : meshes) names.push_back(mesh.name);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << "two placements share a name";
+}
+
+// '-' reads standard input, in the format the options name.
+TEST(StandardInput, ReadsTheFormatItIsTold) {
+  CScratchFolder folder;
+  const auto file = folder.Write("in.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
+  const int saved = ::dup(STDIN_FILENO);
+  ASSERT_GE(saved, 0);
+  auto readAs = [&](const std::string& format, std::string* error) {
+    FILE* in = std::fopen(file.c_str(), "rb");
+    ::dup2(::fileno(in), STDIN_FILENO);
+    std::fclose(in);
+    auto meshes = ImportMeshFile(cliio::kStandardInputName, error, {format, nullptr, nullptr});
+    ::dup2(saved, STDIN_FILENO);
+    return meshes;
+  };
+  std::string error;
+  const auto meshes = readAs("off", &error);
+  ASSERT_EQ(meshes.size(), 1u) << error;
+  EXPECT_EQ(meshes[0].name, "stdin");
+  EXPECT_EQ(meshes[0].FacetCount(), 1u);
+  EXPECT_TRUE(readAs("", &error).empty());
+  EXPECT_EQ(error, "standard input: needs --input-format to say what it holds");
+  ::close(saved);
 }
 
 TEST(ImportProgress, ReportsRiseToOneAndFalseCancels) {
