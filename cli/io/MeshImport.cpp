@@ -1,7 +1,8 @@
 // Opens a mesh file, chooses its reader and shapes failures into one line.
 // Only regular files are read (opened without blocking, so a FIFO or a device
 // is refused, not waited on), mapped into memory rather than copied; standard
-// input is read whole. OBJ, OFF and STL have dedicated readers: the library's
+// input is read whole. OBJ, OFF, STL and PLY of the common layouts have
+// dedicated readers: the library's
 // OBJ reading gives every face corner its own vertex, which would cut the
 // file's sharing apart, and the dedicated readers check declared counts
 // against the file before reserving memory for them. Everything else (PLY,
@@ -127,6 +128,10 @@ bool Dispatch(const CReadInput& input, const std::string& format, std::vector<CI
   if (format == "obj") return ReadObj(input, meshes, detail);
   if (format == "off") return ReadOff(input, meshes, detail);
   if (format == "stl") return ReadStl(input, meshes, detail);
+  if (format == "ply") {
+    const int read = ReadPly(input, meshes, detail);
+    if (read != kNotMine) return read == kRead;
+  }
   return ReadWithAssimp(input, format, meshes, detail);
 }
 

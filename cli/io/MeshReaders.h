@@ -56,6 +56,10 @@ constexpr const char* kCancelledDetail = "reading was cancelled";
 bool ReadObj(const CReadInput& input, std::vector<CImportedMesh>* meshes, std::string* detail);
 bool ReadOff(const CReadInput& input, std::vector<CImportedMesh>* meshes, std::string* detail);
 bool ReadStl(const CReadInput& input, std::vector<CImportedMesh>* meshes, std::string* detail);
+// What a reader that may decline a file answers.
+enum : int { kFailed = 0, kRead = 1, kNotMine = 2 };
+// PLY of the common layouts; kNotMine for any other (the library reads those).
+int ReadPly(const CReadInput& input, std::vector<CImportedMesh>* meshes, std::string* detail);
 bool ReadWithAssimp(const CReadInput& input, const std::string& format, std::vector<CImportedMesh>* meshes,
                     std::string* detail);
 

@@ -300,3 +300,65 @@ TEST(ImportProgress, ReportsRiseToOneAndFalseCancels) {
 }
 
 }  // namespace
+
+namespace {
+
+// The same quad and triangle in every PLY encoding the dedicated reader takes.
+std::string PlyFile(const std::string& format, bool bigEndian) {
+  std::string text = "ply\nformat " + format + " 1.0\ncomment two faces\nelement vertex 4\nproperty float x\n"
+                     "property float y\nproperty double z\nproperty uchar red\nproperty uchar green\nproperty uchar blue\n"
+                     "element face 2\nproperty list uchar int vertex_indices\nend_header\n";
+  const double rows[4][6] = {{0, 0, 0.5, 255, 0, 0}, {1, 0, 0, 0, 255, 0}, {1, 1, 0, 0, 0, 255}, {0, 1, 0, 10, 20, 30}};
+  const std::vector<std::vector<int32_t>> faces = {{0, 1, 2, 3}, {1, 3, 2}};
+  if (format == "ascii") {
+    for (const auto& row : rows)
+      text += std::to_string(row[0]) + " " + std::to_string(row[1]) + " " + std::to_string(row[2]) + " " +
+              std::to_string(int(row[3])) + " " + std::to_string(int(row[4])) + " " + std::to_string(int(row[5])) + "\n";
+    text += "4 0 1 2 3\n3 1 3 2\n";
+    return text;
+  }
+  auto put = [&](const void* value, size_t size) {
+    std::string bytes(static_cast<const char*>(value), size);
+    if (bigEndian) std::reverse(bytes.begin(), bytes.end());
+    text += bytes;
+  };
+  for (const auto& row : rows) {
+    const float x = float(row[0]), y = float(row[1]);
+    put(&x, 4), put(&y, 4), put(&row[2], 8);
+    for (int c = 3; c < 6; ++c) text += char(uint8_t(row[c]));
+  }
+  for (const auto& face : faces) {
+    text += char(face.size());
+    for (int32_t index : face) put(&index, 4);
+  }
+  return text;
+}
+
+}  // namespace
+
+TEST(PlyImport, EveryEncodingReadsTheSame) {
+  CScratchFolder folder;
+  for (const auto& [format, big] : std::vector<std::pair<std::string, bool>>{
+           {"ascii", false}, {"binary_little_endian", false}, {"binary_big_endian", true}}) {
+    std::string error;
+    const auto meshes = ImportMeshFile(folder.Write(format + ".ply", PlyFile(format, big)), &error);
+    ASSERT_EQ(meshes.size(), 1u) << format << ": " << error;
+    const CImportedMesh& mesh = meshes[0];
+    EXPECT_EQ(mesh.name, "mesh 1");
+    ASSERT_EQ(mesh.VertexCount(), 4u) << format;
+    ASSERT_EQ(mesh.FacetCount(), 2u) << format;
+    EXPECT_EQ(mesh.CornerCount(0), 4);
+    EXPECT_EQ(mesh.Corners(1)[1], 3) << format;
+    EXPECT_EQ(mesh.Vertex(0).position[2], 0.5) << format;
+    EXPECT_EQ(mesh.Vertex(3).argb[1], 10) << format;
+    EXPECT_EQ(mesh.Vertex(3).argb[3], 30) << format;
+    EXPECT_EQ(mesh.Vertex(0).argb[0], 255) << format;
+  }
+  // Cut short, and a lying count: errors, not reads past the end.
+  std::string cut = PlyFile("binary_little_endian", false);
+  cut.resize(cut.size() - 3);
+  EXPECT_NE(ErrorOf(folder.Write("cut.ply", cut)).find("face 1 is cut short"), std::string::npos);
+  std::string lying = PlyFile("binary_little_endian", false);
+  lying.replace(lying.find("vertex 4"), 8, "vertex 400000");
+  EXPECT_NE(ErrorOf(folder.Write("lying.ply", lying)).find("declares 400000 vertices"), std::string::npos);
+}
