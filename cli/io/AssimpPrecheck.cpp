@@ -238,8 +238,10 @@ bool CheckPly(std::string_view bytes, std::string* detail) {
   }
   for (const CPlyElement& element : elements) {
     // ASCII rows: each token takes a character and a separator at least.
-    const uint64_t perRow = binary ? element.minimum : 2 * element.minimum;
-    if (perRow > 0 && element.count > (body + 1) / perRow) {
+    // (A row of no properties takes no bytes but still a turn of the library's
+    // loop: counted as one byte, so no count outgrows the file.)
+    const uint64_t perRow = std::max<uint64_t>(binary ? element.minimum : 2 * element.minimum, 1);
+    if (element.count > (body + 1) / perRow) {
       *detail = "the PLY header declares " + std::to_string(element.count) + " " + element.name + " elements, which need at least " +
                 std::to_string(perRow) + " bytes each, but only " + std::to_string(body) + " bytes follow the header";
       return false;
@@ -255,8 +257,10 @@ bool LooksLikeText(std::string_view bytes) {
 }  // namespace
 
 bool PrecheckForAssimp(std::string_view bytes, const std::string& format, std::string* detail) {
+  // The library chooses its reader by the bytes as well as by the name, so the
+  // checks go by the bytes too.
   if (format == "glb" || bytes.substr(0, 4) == "glTF") return CheckGlb(bytes, detail);
-  if (format == "ply") return CheckPly(bytes, detail);
+  if (format == "ply" || bytes.substr(0, 3) == "ply") return CheckPly(bytes, detail);
   if (!LooksLikeText(bytes)) return true;
   std::string_view text = bytes;
   if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);

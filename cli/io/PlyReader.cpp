@@ -3,8 +3,9 @@
 // red green blue [alpha] and s t / u v / texture_u texture_v, and a `face`
 // element of one vertex_indices (or vertex_index) list. Values are kept in
 // single precision, colours of integer type scaled from their range. Any
-// other layout (other properties or elements, triangle strips, materials)
-// is left to the library (answer kNotMine). Faces keep the file's vertex
+// other well-formed layout (other properties or elements, triangle strips,
+// materials) is left to the library (answer kNotMine); a malformed header is
+// an error here. Faces keep the file's vertex
 // numbering; a file without faces is a group of vertices and no facets.
 // Linear in the file size.
 #include <stdint.h>
@@ -87,31 +88,52 @@ struct CLayout {
   bool slots[12] = {};
 };
 
-// Reads the header; false when the layout is not one this reader takes.
-bool ReadHeader(std::string_view bytes, CLayout* layout) {
-  if (bytes.substr(0, 4) != "ply\n" && bytes.substr(0, 5) != "ply\r\n") return false;
+enum class Header { kMine, kOtherLayout, kMalformed };
+
+// Reads the header. kOtherLayout: a well-formed header of a layout this reader
+// does not take; kMalformed: *detail says what is wrong and where (such a
+// file is not handed to the library, whose error path leaks).
+Header ReadHeader(std::string_view bytes, CLayout* layout, std::string* detail) {
+  auto malformed = [detail](size_t line, const std::string& what) {
+    *detail = "line " + std::to_string(line) + " of the PLY header: " + what;
+    return Header::kMalformed;
+  };
+  if (bytes.substr(0, 4) != "ply\n" && bytes.substr(0, 5) != "ply\r\n") {
+    *detail = "does not begin with the PLY magic line \"ply\"";
+    return Header::kMalformed;
+  }
   std::vector<std::string_view> tokens;
-  int element = -1;  // 0 vertex, 1 face
+  int element = -1;  // 0 vertex, 1 face, 2 another
   bool sawFormat = false;
+  bool other = false;
+  size_t line = 0;
   for (size_t at = 0; at < bytes.size();) {
     size_t end = bytes.find('\n', at);
-    if (end == std::string_view::npos) return false;
-    SplitTokens(bytes.substr(at, end - at), &tokens);
+    if (end == std::string_view::npos) return malformed(line + 1, "the header has no end_header line");
+    const std::string_view text = bytes.substr(at, end - at);
     at = end + 1;
+    ++line;
+    if (text.find('\0') != std::string_view::npos) return malformed(line, "a NUL byte in the header");
+    SplitTokens(text, &tokens);
     if (tokens.empty() || tokens[0] == "ply" || tokens[0] == "comment" || tokens[0] == "obj_info") continue;
     if (tokens[0] == "end_header") {
       layout->bodyAt = at;
-      return sawFormat && layout->slots[0] && layout->slots[1] && layout->slots[2];
+      if (!sawFormat) return malformed(line, "no format line before end_header");
+      return !other && layout->slots[0] && layout->slots[1] && layout->slots[2] ? Header::kMine : Header::kOtherLayout;
     }
-    if (tokens[0] == "format" && tokens.size() == 3 && tokens[2] == "1.0") {
+    if (tokens[0] == "format") {
+      if (tokens.size() != 3 || (tokens[1] != "ascii" && tokens[1] != "binary_little_endian" && tokens[1] != "binary_big_endian"))
+        return malformed(line, "the format is not ascii, binary_little_endian or binary_big_endian");
       sawFormat = true;
       layout->ascii = tokens[1] == "ascii";
       layout->bigEndian = tokens[1] == "binary_big_endian";
-      if (!layout->ascii && !layout->bigEndian && tokens[1] != "binary_little_endian") return false;
-    } else if (tokens[0] == "element" && tokens.size() == 3) {
+    } else if (tokens[0] == "element") {
       uint64_t count = 0;
-      const auto [last, code] = std::from_chars(tokens[2].data(), tokens[2].data() + tokens[2].size(), count);
-      if (code != std::errc() || last != tokens[2].data() + tokens[2].size()) return false;
+      const auto [last, code] = tokens.size() == 3
+                                    ? std::from_chars(tokens[2].data(), tokens[2].data() + tokens[2].size(), count)
+                                    : std::from_chars_result{nullptr, std::errc::invalid_argument};
+      if (code != std::errc() || last != tokens[2].data() + tokens[2].size())
+        return malformed(line, "an element needs a name and a count");
       if (tokens[1] == "vertex" && element == -1) {
         element = 0;
         layout->vertices = count;
@@ -120,25 +142,37 @@ bool ReadHeader(std::string_view bytes, CLayout* layout) {
         layout->faces = count;
         layout->hasFaces = true;
       } else {
-        return false;
+        element = 2;
+        other = true;
       }
-    } else if (tokens[0] == "property" && element == 0 && tokens.size() == 3) {
-      CProperty property{TypeOf(tokens[1]), Type::kNone, SlotOf(tokens[2])};
-      if (property.type == Type::kNone || property.slot < 0 || layout->slots[property.slot]) return false;
-      layout->slots[property.slot] = true;
-      layout->vertex.push_back(property);
-    } else if (tokens[0] == "property" && element == 1 && tokens.size() == 5 && tokens[1] == "list" &&
-               (tokens[4] == "vertex_indices" || tokens[4] == "vertex_index") && layout->indices.type == Type::kNone) {
-      layout->indices = CProperty{TypeOf(tokens[3]), TypeOf(tokens[2]), 0};
-      const Type count = layout->indices.countType;
-      if (layout->indices.type == Type::kNone || count == Type::kNone || count == Type::kFloat32 || count == Type::kFloat64)
-        return false;
-      if (layout->indices.type == Type::kFloat32 || layout->indices.type == Type::kFloat64) return false;
+    } else if (tokens[0] == "property") {
+      if (element == -1) return malformed(line, "a property before any element");
+      const bool list = tokens.size() >= 2 && tokens[1] == "list";
+      if (tokens.size() != (list ? 5u : 3u)) return malformed(line, "a property needs a type and a name");
+      for (size_t t = 1 + (list ? 1 : 0); t + 1 < tokens.size(); ++t)
+        if (TypeOf(tokens[t]) == Type::kNone) return malformed(line, "\"" + std::string(tokens[t]) + "\" is not a PLY type");
+      if (element == 0 && !list) {
+        CProperty property{TypeOf(tokens[1]), Type::kNone, SlotOf(tokens[2])};
+        if (property.slot < 0 || layout->slots[property.slot]) {
+          other = true;
+          continue;
+        }
+        layout->slots[property.slot] = true;
+        layout->vertex.push_back(property);
+      } else if (element == 1 && list && (tokens[4] == "vertex_indices" || tokens[4] == "vertex_index") &&
+                 layout->indices.type == Type::kNone) {
+        layout->indices = CProperty{TypeOf(tokens[3]), TypeOf(tokens[2]), 0};
+        const Type count = layout->indices.countType, type = layout->indices.type;
+        if (count == Type::kFloat32 || count == Type::kFloat64 || type == Type::kFloat32 || type == Type::kFloat64)
+          other = true;
+      } else {
+        other = true;
+      }
     } else {
-      return false;
+      other = true;  // a line the library passes over (some writers leave "comment" out)
     }
   }
-  return false;
+  return malformed(line, "the header has no end_header line");
 }
 
 // The values of one body, binary or text, one at a time.
@@ -194,7 +228,11 @@ class CPlyValues {
 
 int ReadPly(const CReadInput& input, std::vector<CImportedMesh>* meshes, std::string* detail) {
   CLayout layout;
-  if (!ReadHeader(input.bytes, &layout)) return kNotMine;
+  switch (ReadHeader(input.bytes, &layout, detail)) {
+    case Header::kMalformed: return kFailed;
+    case Header::kOtherLayout: return kNotMine;
+    case Header::kMine: break;
+  }
   const std::string_view body = input.bytes.substr(layout.bodyAt);
   // Every row takes a byte at least (binary) or a character and a separator per value (text).
   const uint64_t rowMinimum = layout.ascii ? 2 * layout.vertex.size() : [&] {
