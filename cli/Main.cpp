@@ -7,7 +7,7 @@
 
 #include "cli/Commands.h"
 #include "cli/OutOfMemory.h"
-#include "cli/Printable.h"
+#include "cli/io/Printable.h"
 #include "cli/Session.h"
 
 namespace {
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
       found = found || command->check_name(named);
     }
     if (!found) {
-      std::cerr << "tressel: unknown subcommand '" << cli::Printable(named) << "' (subcommands: " << known
+      std::cerr << "tressel: unknown subcommand '" << cliio::Printable(named) << "' (subcommands: " << known
                 << ")\n" << app.help();
       return cli::kExitUsage;
     }
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   try {
     return action ? action(options) : cli::kExitUsage;
   } catch (const std::bad_alloc&) {
-    std::cerr << "tressel: " << cli::Printable(cli::OutOfMemoryLine()) << "\n";
+    std::cerr << "tressel: " << cliio::Printable(cli::OutOfMemoryLine()) << "\n";
     return cli::kExitUsage;
   }
 }

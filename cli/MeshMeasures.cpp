@@ -8,16 +8,18 @@
 namespace cli {
 
 double BoundingDiagonal(const cliio::CImportedMesh& mesh) {
-  if (mesh.vertices.empty()) return 0;
+  if (mesh.VertexCount() == 0) return 0;
   double low[3], high[3];
   for (int axis = 0; axis < 3; ++axis) {
     low[axis] = std::numeric_limits<double>::infinity();
     high[axis] = -std::numeric_limits<double>::infinity();
   }
-  for (const cliio::CImportedVertex& vertex : mesh.vertices) {
+  for (size_t v = 0; v < mesh.VertexCount(); ++v) {
+    double position[3];
+    mesh.Position(v, position);
     for (int axis = 0; axis < 3; ++axis) {
-      low[axis] = std::min(low[axis], vertex.position[axis]);
-      high[axis] = std::max(high[axis], vertex.position[axis]);
+      low[axis] = std::min(low[axis], position[axis]);
+      high[axis] = std::max(high[axis], position[axis]);
     }
   }
   return std::hypot(high[0] - low[0], high[1] - low[1], high[2] - low[2]);
@@ -30,10 +32,10 @@ double ModelSize(const std::vector<cliio::CImportedMesh>& meshes) {
 }
 
 bool PolygonsShareNoCorner(const cliio::CImportedMesh& mesh) {
-  std::vector<int32_t> owner(mesh.vertices.size(), -1);  // the polygon that uses the vertex first
+  std::vector<int32_t> owner(mesh.VertexCount(), -1);  // the polygon that uses the vertex first
   size_t polygons = 0;
-  for (size_t f = 0; f < mesh.facets.size(); ++f) {
-    const cliio::CImportedFacet& facet = mesh.facets[f];
+  for (size_t f = 0; f < mesh.FacetCount(); ++f) {
+    const cliio::CImportedFacet facet = mesh.Facet(f);
     if (facet.count < 3) continue;
     ++polygons;
     for (int32_t k = 0; k < facet.count; ++k) {

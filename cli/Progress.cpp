@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/Printable.h"
+#include "cli/io/Printable.h"
 #include "cli/io/AtomicFile.h"
 
 namespace cli {
@@ -142,13 +142,13 @@ void CProgressBar::Show(const std::string& title, float fraction) {
     // One line per whole percent reached: a log, not an animation.
     if (percent == mPercent) return;
     mPercent = percent;
-    std::fprintf(stderr, "%s: %d%% %.1fs\n", Printable(title).c_str(), percent, seconds);
+    std::fprintf(stderr, "%s: %d%% %.1fs\n", cliio::Printable(title).c_str(), percent, seconds);
     std::fflush(stderr);
     return;
   }
   mPercent = percent;
   const int filled = int(done * kBarWidth);
-  std::string line = Printable(title).substr(0, kTitleWidth);
+  std::string line = cliio::Printable(title).substr(0, kTitleWidth);
   line.resize(kTitleWidth, ' ');
   line += " [" + std::string(size_t(filled), '#') + std::string(size_t(kBarWidth - filled), '.') + "] ";
   char number[32];

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "cli/Printable.h"
+#include "cli/io/Printable.h"
 #include "host/MacRoman.h"
 
 namespace cli {
@@ -40,7 +40,7 @@ std::filesystem::path ModulePath(const std::string& option) {
 bool CSession::Open(const std::filesystem::path& modulePath) {
   std::string error;
   if (mHost.LoadModule(modulePath, &error)) return true;
-  std::cerr << "tressel: " << Printable(error) << "\n";
+  std::cerr << "tressel: " << cliio::Printable(error) << "\n";
   return false;
 }
 
@@ -56,7 +56,7 @@ int CSession::Finish(uint32_t selector, int32_t result) {
   // The explanation is itself a command; its violations count like any other.
   int32_t described = mHost.Describe(result, &text);
   std::cerr << "tressel: the module answered " << host::CodeText(selector) << " with " << result;
-  if (described == 0) std::cerr << ": " << Printable(host::MacRomanToUtf8(text));
+  if (described == 0) std::cerr << ": " << cliio::Printable(host::MacRomanToUtf8(text));
   std::cerr << "\n";
   if (!mHost.Clean()) return Finish(selector, 0);
   return kExitCommandFailed;

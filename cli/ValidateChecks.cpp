@@ -137,7 +137,7 @@ void AddMeshes(host::CHost& host, const CValidateSubject& subject) {
 }
 
 // A mesh the module wires something for: a facet that survives reading.
-bool Wireable(const cliio::CImportedMesh& mesh) { return int(mesh.facets.size()) > DroppedFacets(mesh); }
+bool Wireable(const cliio::CImportedMesh& mesh) { return int(mesh.FacetCount()) > DroppedFacets(mesh); }
 
 // Pauses in the first 'GETV' of child group `index` (1-based), so the
 // module's next progress batch sends 'STAT'.

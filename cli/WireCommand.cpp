@@ -21,7 +21,7 @@
 #include "cli/ExampleMesh.h"
 #include "cli/MeshMeasures.h"
 #include "cli/OutOfMemory.h"
-#include "cli/Printable.h"
+#include "cli/io/Printable.h"
 #include "cli/Progress.h"
 #include "cli/SceneFile.h"
 #include "cli/Session.h"
@@ -46,7 +46,7 @@ constexpr size_t kTagSlotBytes = sizeof(void*);
 
 struct CWireArguments {
   std::vector<std::string> meshes;
-  std::string output, mode, push, scale, select, scene, frames, preview, format, view;
+  std::string output, mode, push, scale, select, scene, frames, preview, format, view, inputFormat;
   bool formatGiven = false;
   bool outputGiven = false, modeGiven = false, pushGiven = false, scaleGiven = false, selectGiven = false;
   bool sceneGiven = false, framesGiven = false, previewGiven = false;
@@ -355,12 +355,21 @@ CWirePlan Plan(const CWireArguments& arguments, CProgressBar& bar) {
   const std::vector<std::filesystem::path> written = WrittenFiles(plan);
   if (!CheckWrittenApart(written, plan.meshFiles, &clash) || !ProbeWritable(written, &clash)) Refuse(clash);
 
+  if (!arguments.inputFormat.empty() && !cliio::KnownInputFormat(arguments.inputFormat))
+    Refuse("--input-format: '" + arguments.inputFormat + "' is not a format the importer reads");
   for (const std::filesystem::path& file : plan.meshFiles) {
     std::string error;
+    std::vector<std::string> warnings;
     SetPhase("importing " + file.string());
-    CProgressPhase importing(bar, "Importing " + file.filename().string());
-    std::vector<cliio::CImportedMesh> imported = cliio::ImportMeshFile(file, &error);
+    CProgressPhase importing(bar, "Importing " + (file == "-" ? std::string("standard input") : file.filename().string()));
+    cliio::CImportOptions importOptions;
+    importOptions.format = arguments.inputFormat;
+    importOptions.progress = [&importing](double fraction) { return importing.Report(fraction); };
+    importOptions.warnings = &warnings;
+    std::vector<cliio::CImportedMesh> imported = cliio::ImportMeshFile(file, &error, importOptions);
     if (CInterruptGuard::Interrupted()) throw CWireCancelled{};
+    for (const std::string& warning : warnings)
+      std::cerr << "tressel: wire: warning: " << cliio::Printable(file.string() + ": " + warning) << "\n";
     if (imported.empty()) Refuse(error.empty() ? file.string() + ": no mesh in the file" : error);
     importing.Complete();
     for (cliio::CImportedMesh& mesh : imported) plan.meshes.push_back(std::move(mesh));
@@ -446,8 +455,8 @@ void CountGroups(const CWirePlan& plan, const std::vector<CFrameResult>& results
       CGroupCounts counts = result.groups[p];
       counts.framed = plan.frames;
       counts.frame = result.frame;
-      counts.vertices = mesh.vertices.size();
-      counts.facets = mesh.facets.size();
+      counts.vertices = mesh.VertexCount();
+      counts.facets = mesh.FacetCount();
       counts.dropped = uint64_t(DroppedFacets(mesh));
       summary->groups.push_back(counts);
     }
@@ -485,7 +494,7 @@ void WarnIfNothingSelected(const CWirePlan& plan, const CRunSummary& summary) {
   std::string detail = plan.settings.mode == 0 ? "no facet it names exists (the groups have at most " +
                                                      std::to_string(facets) + " facets to wire)"
                                                : "no border chain it names exists";
-  std::cerr << "tressel: wire: warning: " << plan.selectionSource << ": '" << Printable(plan.settings.text) << "': " << detail
+  std::cerr << "tressel: wire: warning: " << plan.selectionSource << ": '" << cliio::Printable(plan.settings.text) << "': " << detail
             << "; nothing was wired\n";
 }
 
@@ -495,7 +504,7 @@ int Cancelled() {
 }
 
 int Fail(const std::string& line) {
-  std::cerr << "tressel: wire: " << Printable(line) << "\n";
+  std::cerr << "tressel: wire: " << cliio::Printable(line) << "\n";
   return kExitUsage;
 }
 
@@ -516,7 +525,7 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
   summary->importSeconds = SecondsSince(started);
   for (const std::filesystem::path& file : plan.meshFiles) summary->inputs.push_back(file.string());
   DescribePlan(plan, summary);
-  for (const std::string& warning : plan.warnings) std::cerr << "tressel: wire: warning: " << Printable(warning) << "\n";
+  for (const std::string& warning : plan.warnings) std::cerr << "tressel: wire: warning: " << cliio::Printable(warning) << "\n";
   started = std::chrono::steady_clock::now();
 
   SetPhase("loading the module");
@@ -722,6 +731,7 @@ void AddWireCommand(CLI::App& app, Action* action) {
   CLI::App* command = app.add_subcommand("wire", "Generate wires from meshes and write them to a file");
   auto arguments = std::make_shared<CWireArguments>();
   command->add_option("MESH", arguments->meshes, "mesh files, each mesh in them one child group (default: the bundled example)")->type_name("");
+  command->add_option("--input-format", arguments->inputFormat, "what a MESH of '-' (standard input) holds: obj, off, stl, ply, glb, ...")->type_name("EXT");
   command->add_option("-o,--output", arguments->output, "output file: .obj .ply .gltf .glb (default wires.obj); - is standard output, with --format; {stem} in it: one output per MESH")->type_name("OUT");
   command->add_option("--format", arguments->format, "output format, for -o - (standard output): obj ply gltf glb")->type_name("FMT");
   command->add_option("--mode", arguments->mode, "0/rings: a ring per facet, 1/borders: border chains, 2/welded: border chains after merging coincident vertices")->type_name("MODE");

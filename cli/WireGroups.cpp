@@ -5,25 +5,52 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace cli {
 namespace {
 
-uint32_t ColorWord(const uint8_t (&argb)[4]) {
-  uint32_t word;
-  std::memcpy(&word, argb, sizeof word);
-  return word;
-}
+// The host's view of an imported mesh: each request assembles its vertex or
+// facet from the mesh's columns, so the group holds no copy of them.
+class CImportedGeometry : public host::CGroupGeometry {
+ public:
+  explicit CImportedGeometry(const cliio::CImportedMesh& mesh) : mMesh(mesh) {}
+  size_t VertexCount() const override { return mMesh.VertexCount(); }
+  size_t FacetCount() const override { return mMesh.FacetCount(); }
+  void GetVertex(size_t index, host::CHostVertex* vertex) const override {
+    double values[3];
+    mMesh.positions.Get(index, values);
+    vertex->position = host::CVec3{values[0], values[1], values[2]};
+    if (!mMesh.normals.Empty()) {
+      mMesh.normals.Get(index, values);
+      vertex->vectorA = host::CVec3{values[0], values[1], values[2]};
+    }
+    if (!mMesh.uvws.Empty()) {
+      mMesh.uvws.Get(index, values);
+      vertex->uvw = host::CVec3{values[0], values[1], values[2]};
+    }
+    vertex->color = mMesh.colors.empty() ? cliio::kOpaqueWhiteWord : mMesh.colors[index];
+  }
+  void GetFacet(size_t index, host::CHostFacet* facet) const override {
+    const int32_t count = mMesh.CornerCount(index);
+    const int32_t* corners = mMesh.Corners(index);
+    facet->color = mMesh.FacetColor(index);
+    facet->count = int16_t(count);
+    for (int k = 0; k < count && k < 4; ++k) facet->corners[k] = corners[k] + 1;
+  }
 
-host::CVec3 Vec(const double (&v)[3]) { return host::CVec3{v[0], v[1], v[2]}; }
-
-bool NonZero(const double (&v)[3]) { return v[0] != 0 || v[1] != 0 || v[2] != 0; }
+ private:
+  const cliio::CImportedMesh& mMesh;
+};
 
 // The module's notion of two corners at one place: float differences under
 // 1e-5 on every axis; a NaN difference is never under it.
-bool SamePoint(const cliio::CImportedVertex& p, const cliio::CImportedVertex& q) {
+bool SamePoint(const cliio::CImportedMesh& mesh, int32_t p, int32_t q) {
+  double a[3], b[3];
+  mesh.Position(size_t(p), a);
+  mesh.Position(size_t(q), b);
   for (int axis = 0; axis < 3; ++axis)
-    if (!(std::fabs(float(p.position[axis]) - float(q.position[axis])) < 1e-5)) return false;
+    if (!(std::fabs(float(a[axis]) - float(b[axis])) < 1e-5)) return false;
   return true;
 }
 
@@ -32,41 +59,26 @@ bool SamePoint(const cliio::CImportedVertex& p, const cliio::CImportedVertex& q)
 host::CChildGroup ChildGroupFor(const cliio::CImportedMesh& mesh) {
   host::CChildGroup group;
   group.flags = host::kGroupHasColor;
-  group.vertices.reserve(mesh.vertices.size());
-  for (const cliio::CImportedVertex& source : mesh.vertices) {
-    host::CHostVertex vertex;
-    vertex.color = ColorWord(source.argb);
-    vertex.vectorA = Vec(source.normal);
-    vertex.position = Vec(source.position);
-    vertex.uvw = Vec(source.uvw);
-    if (NonZero(source.normal)) group.flags |= host::kGroupHasVectorA;
-    if (NonZero(source.uvw)) group.flags |= host::kGroupHasUV;
-    group.vertices.push_back(vertex);
-  }
-  group.facets.reserve(mesh.facets.size());
-  for (const cliio::CImportedFacet& source : mesh.facets) {
-    host::CHostFacet facet;
-    facet.color = ColorWord(source.argb);
-    facet.count = int16_t(source.count);
-    for (int k = 0; k < source.count && k < 4; ++k) facet.corners[k] = source.corners[k] + 1;
-    group.facets.push_back(facet);
-  }
+  if (mesh.normals.AnyNonZero()) group.flags |= host::kGroupHasVectorA;
+  if (mesh.uvws.AnyNonZero()) group.flags |= host::kGroupHasUV;
+  group.geometry = std::make_shared<CImportedGeometry>(mesh);
   return group;
 }
 
 int DroppedFacets(const cliio::CImportedMesh& mesh) {
   int dropped = 0;
-  for (const cliio::CImportedFacet& facet : mesh.facets) {
-    if (facet.count < 3) {
+  for (size_t f = 0; f < mesh.FacetCount(); ++f) {
+    const int32_t facetCount = mesh.CornerCount(f);
+    if (facetCount < 3) {
       ++dropped;
       continue;
     }
     int corners[4];
-    int count = facet.count > 4 ? 4 : facet.count;
-    std::memcpy(corners, facet.corners, sizeof corners);
+    int count = facetCount > 4 ? 4 : facetCount;
+    std::memcpy(corners, mesh.Corners(f), sizeof(int32_t) * size_t(count));
     int k = 0;
     while (k < count && count > 1) {
-      if (!SamePoint(mesh.vertices[size_t(corners[k])], mesh.vertices[size_t(corners[(k + 1) % count])])) {
+      if (!SamePoint(mesh, corners[k], corners[(k + 1) % count])) {
         ++k;
         continue;
       }

@@ -16,7 +16,8 @@ namespace cli {
 // 1-based corners. The flags claim colour always (the importer gives every
 // vertex one, white by default), vectorA when any vertex has a non-zero
 // normal, UV when any has a non-zero uvw, and never vectorB (no format the
-// importer reads carries it).
+// importer reads carries it). The group reads the mesh's columns in place.
+// REQUIRES: `mesh` outlives the group and is not changed while it is in use.
 host::CChildGroup ChildGroupFor(const cliio::CImportedMesh& mesh);
 
 // How many facets the module will not wire: points and lines (it skips them

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/Printable.h"
+#include "cli/io/Printable.h"
 #include "cli/WireOptions.h"
 
 namespace cli {
@@ -96,14 +96,14 @@ void PrintSummary(std::ostream& out, const std::vector<CRunSummary>& runs, doubl
   for (const CRunSummary& run : runs) {
     if (runs.size() > 1) {
       out << "input";
-      for (const std::string& input : run.inputs) out << " " << Printable(input);
-      if (!run.outputs.empty()) out << " -> " << Printable(run.outputs.front()) << (run.outputs.size() > 1 ? " ..." : "");
+      for (const std::string& input : run.inputs) out << " " << cliio::Printable(input);
+      if (!run.outputs.empty()) out << " -> " << cliio::Printable(run.outputs.front()) << (run.outputs.size() > 1 ? " ..." : "");
       if (run.status != 0) out << ": failed (status " << run.status << ")";
       out << "\n";
     }
     for (const CGroupCounts& group : run.groups) {
       if (group.framed) out << "frame " << group.frame << ": ";
-      out << Printable(group.name) << ": vertices " << group.vertices << ", facets " << group.facets << ", dropped "
+      out << cliio::Printable(group.name) << ": vertices " << group.vertices << ", facets " << group.facets << ", dropped "
           << group.dropped << ", wires " << group.wires << ", segments " << group.segments << "\n";
     }
     if (run.settingsKnown && run.status == 0) out << SettingsLine(run) << "\n";

@@ -19,3 +19,12 @@ foreach(target SettingsStream SelectionList PascalString Group)
   add_test(NAME fuzz.replay.${target}
     COMMAND tressel_fuzz_replay_${target} ${TRESSEL_FUZZ_DIR}/corpus/${target})
 endforeach()
+
+# The importer's corpus: whole mesh files, the first byte choosing the format.
+if(TARGET tressel_cli_io)
+  add_executable(tressel_fuzz_replay_Import ${TRESSEL_FUZZ_DIR}/ImportFuzz.cpp ${TRESSEL_FUZZ_DIR}/ReplayMain.cpp)
+  target_link_libraries(tressel_fuzz_replay_Import PRIVATE tressel_cli_io)
+  add_test(NAME fuzz.replay.Import
+    COMMAND tressel_fuzz_replay_Import ${TRESSEL_FUZZ_DIR}/corpus/Import
+    WORKING_DIRECTORY ${TRESSEL_FUZZ_DIR}/corpus/Import)
+endif()

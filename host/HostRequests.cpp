@@ -288,8 +288,8 @@ int32_t CHost::ServeGetGroup(CCommandFrame& frame, HostModelGetGroupRec& rec, CT
   CChildGroup& group = *mGroups[size_t(rec.index - 1)];
   rec.groupRef = &group;
   rec.flags = group.flags;
-  rec.vertexCount = int32_t(group.vertices.size());
-  rec.facetCount = int32_t(group.facets.size());
+  rec.vertexCount = int32_t(group.VertexCount());
+  rec.facetCount = int32_t(group.FacetCount());
   Identity(rec.matrix1);
   Identity(rec.matrix2);
   Identity(rec.matrix3);
@@ -322,11 +322,14 @@ int32_t CHost::ServeGetVertex(CCommandFrame& frame, HostModelGetVertexRec& rec, 
   CChildGroup* group = HandedOutGroup(frame, rec.groupRef);
   if (!group)
     return Violate("unknown groupRef", Request::kGetVertex, "groupRef " + Pointer(rec.groupRef) + " was not handed out by this command");
-  if (rec.index < 1 || size_t(rec.index) > group->vertices.size())
+  const size_t vertexCount = group->VertexCount();
+  if (rec.index < 1 || size_t(rec.index) > vertexCount)
     return Violate("index out of range", Request::kGetVertex,
-                   "index " + std::to_string(rec.index) + " of a group of " + std::to_string(group->vertices.size()) + " vertices");
+                   "index " + std::to_string(rec.index) + " of a group of " + std::to_string(vertexCount) + " vertices");
   if (int32_t code = Intercept(Request::kGetVertex, &rec)) return code;
-  const CHostVertex& vertex = group->vertices[size_t(rec.index - 1)];
+  CHostVertex served;
+  if (group->geometry) group->geometry->GetVertex(size_t(rec.index - 1), &served);
+  const CHostVertex& vertex = group->geometry ? served : group->vertices[size_t(rec.index - 1)];
   rec.color = vertex.color;
   Put(rec.vectorA, vertex.vectorA);
   Put(rec.position, vertex.position);
@@ -341,11 +344,14 @@ int32_t CHost::ServeGetFacet(CCommandFrame& frame, HostModelGetFacetRec& rec, CT
   CChildGroup* group = HandedOutGroup(frame, rec.groupRef);
   if (!group)
     return Violate("unknown groupRef", Request::kGetFacet, "groupRef " + Pointer(rec.groupRef) + " was not handed out by this command");
-  if (rec.index < 1 || size_t(rec.index) > group->facets.size())
+  const size_t facetCount = group->FacetCount();
+  if (rec.index < 1 || size_t(rec.index) > facetCount)
     return Violate("index out of range", Request::kGetFacet,
-                   "index " + std::to_string(rec.index) + " of a group of " + std::to_string(group->facets.size()) + " facets");
+                   "index " + std::to_string(rec.index) + " of a group of " + std::to_string(facetCount) + " facets");
   if (int32_t code = Intercept(Request::kGetFacet, &rec)) return code;
-  const CHostFacet& facet = group->facets[size_t(rec.index - 1)];
+  CHostFacet served;
+  if (group->geometry) group->geometry->GetFacet(size_t(rec.index - 1), &served);
+  const CHostFacet& facet = group->geometry ? served : group->facets[size_t(rec.index - 1)];
   rec.color = facet.color;
   rec.count = facet.count;
   std::memcpy(rec.corners, facet.corners, sizeof rec.corners);

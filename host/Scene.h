@@ -3,9 +3,11 @@
 #ifndef TRESSEL_HOST_SCENE_H
 #define TRESSEL_HOST_SCENE_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -131,11 +133,29 @@ struct CReceivedGeometry {
   CBlockList<CReceivedFacet> facets;
 };
 
+// A group's vertices and facets held by their owner in a form of its own (the
+// command's imported meshes), read one at a time as 'GETV' and 'GETF' ask.
+class CGroupGeometry {
+ public:
+  virtual ~CGroupGeometry() = default;
+  virtual size_t VertexCount() const = 0;
+  virtual size_t FacetCount() const = 0;
+  // REQUIRES: index < VertexCount() (FacetCount()); 0-based.
+  virtual void GetVertex(size_t index, CHostVertex* vertex) const = 0;
+  virtual void GetFacet(size_t index, CHostFacet* facet) const = 0;
+};
+
+// A child group: its vertices and facets listed here, or, when `geometry` is
+// set, served from it (the lists are then unused).
 struct CChildGroup {
   uint32_t flags = kGroupHasAll;
   std::vector<CHostVertex> vertices;
   std::vector<CHostFacet> facets;
+  std::shared_ptr<const CGroupGeometry> geometry;
   CReceivedGeometry received;
+
+  size_t VertexCount() const { return geometry ? geometry->VertexCount() : vertices.size(); }
+  size_t FacetCount() const { return geometry ? geometry->FacetCount() : facets.size(); }
 };
 
 // An animation channel: keys (time, value); the value between keys is linear,

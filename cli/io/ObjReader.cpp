@@ -5,7 +5,8 @@
 // kept; `usemtl` colours facets from the Kd/d of the `mtllib` files. A vertex's
 // normal and uvw come from the first corner that names them. Cost: linear in
 // the file size plus, for a group naming few of the file's vertices, a sort of
-// its vertex numbers.
+// its vertex numbers. Lines and tokens are views into the mapped file; only a
+// line continued with a final backslash is copied, to join it.
 #include <stdint.h>
 
 #include <algorithm>
@@ -13,7 +14,6 @@
 #include <cctype>
 #include <charconv>
 #include <map>
-#include <sstream>
 #include <string_view>
 
 #include "cli/io/MeshReaders.h"
@@ -44,26 +44,41 @@ struct CObjColor {
   uint8_t argb[4] = {0xFF, 0xFF, 0xFF, 0xFF};
 };
 
-std::string RestOfLine(const std::string& line, const std::string& keyword) {
+std::string RestOfLine(std::string_view line, std::string_view keyword) {
   size_t at = line.find(keyword);
-  at = (at == std::string::npos) ? line.size() : at + keyword.size();
+  at = (at == std::string_view::npos) ? line.size() : at + keyword.size();
   const size_t first = line.find_first_not_of(" \t", at);
-  if (first == std::string::npos) return std::string();
+  if (first == std::string_view::npos) return std::string();
   const size_t last = line.find_last_not_of(" \t\r");
-  return line.substr(first, last - first + 1);
+  return std::string(line.substr(first, last - first + 1));
 }
 
 // Material files that cannot be read leave their materials white: a viewer
-// shows such a file too, and the wires do not depend on colour.
-void ReadMaterialFile(const std::filesystem::path& file, std::map<std::string, CObjColor>* materials) {
+// shows such a file too, and the wires do not depend on colour. Only regular
+// files are read (a library named /dev/zero would never end); the others are
+// named in a warning.
+void ReadMaterialFile(const std::filesystem::path& file, std::map<std::string, CObjColor>* materials,
+                      std::vector<std::string>* warnings) {
   std::string text;
-  std::string ignored;
-  if (!ReadTextFile(file, &text, &ignored)) return;
-  std::istringstream lines(text);
-  std::string line;
+  std::string why;
+  std::string_view view;
+  if (ReadReferencedFile(file, &text, &why)) {
+    view = text;
+    if (!CheckText(&view, &why)) view = std::string_view();
+  }
+  if (!why.empty()) {
+    if (warnings) warnings->push_back("material library " + file.string() + ": " + why + "; its materials are ignored");
+    return;
+  }
+  std::vector<std::string_view> tokens;
   CObjColor* current = nullptr;
-  while (std::getline(lines, line)) {
-    const std::vector<std::string> tokens = SplitTokens(line.substr(0, line.find('#')));
+  size_t at = 0;
+  while (at < view.size()) {
+    size_t end = view.find('\n', at);
+    if (end == std::string_view::npos) end = view.size();
+    const std::string_view line = view.substr(at, end - at);
+    at = end + 1;
+    SplitTokens(line.substr(0, line.find('#')), &tokens);
     if (tokens.empty()) continue;
     double values[3];
     if (tokens[0] == "newmtl") {
@@ -95,11 +110,11 @@ bool ResolveIndex(std::string_view text, size_t defined, int32_t* index) {
 
 class CObjParser {
  public:
-  CObjParser(const std::filesystem::path& file, std::string* detail) : mFile(file), mDetail(detail) {
-    mGroups.push_back(CObjGroup{file.stem().string(), {}, {}});
+  CObjParser(const CReadInput& input, std::string* detail) : mInput(input), mDetail(detail) {
+    mGroups.push_back(CObjGroup{input.stem, {}, {}});
   }
 
-  bool Parse(const std::string& text) {
+  bool Parse(std::string_view text) {
     // Lines as std::getline splits them: at every '\n', a last line without
     // one included, nothing after a final '\n'.
     size_t at = 0;
@@ -107,24 +122,30 @@ class CObjParser {
       if (at >= text.size()) return false;
       size_t end = text.find('\n', at);
       if (end == std::string::npos) end = text.size();
-      *physical = std::string_view(text).substr(at, end - at);
+      *physical = text.substr(at, end - at);
       at = end + 1;
       if (!physical->empty() && physical->back() == '\r') physical->remove_suffix(1);
       return true;
     };
-    std::string line;  // keeps its capacity from line to line
+    std::string joined;  // a line continued by a final backslash; keeps its capacity
     std::string_view physical;
     size_t lineNumber = 0;
     while (nextLine(&physical)) {
+      if (!mInput.progress->At(at)) return Fail(kCancelledDetail);
       ++lineNumber;
       const size_t startLine = lineNumber;
-      line.assign(physical.data(), physical.size());
-      while (!line.empty() && line.back() == '\\' && nextLine(&physical)) {
-        ++lineNumber;
-        line.back() = ' ';
-        line.append(physical.data(), physical.size());
+      std::string_view line = physical;
+      if (!line.empty() && line.back() == '\\') {
+        joined.assign(physical.data(), physical.size());
+        while (!joined.empty() && joined.back() == '\\' && nextLine(&physical)) {
+          ++lineNumber;
+          joined.back() = ' ';
+          joined.append(physical.data(), physical.size());
+        }
+        if (!joined.empty() && joined.back() == '\\') joined.back() = ' ';  // a backslash ending the file continues nothing
+        line = joined;
       }
-      if (!ParseLine(std::string_view(line).substr(0, line.find('#')), line)) {
+      if (!ParseLine(line.substr(0, line.find('#')), line)) {
         *mDetail = "line " + std::to_string(startLine) + ": " + *mDetail;
         return false;
       }
@@ -136,7 +157,7 @@ class CObjParser {
     bool anyElement = false;
     for (const CObjGroup& group : mGroups) anyElement = anyElement || !group.elements.empty();
     if (!anyElement && !mPositions.empty()) MakePointCloud();
-    std::vector<int32_t> localOf(mPositions.size(), -1);
+    std::vector<int32_t> localOf(mVertexCount, -1);
     for (const CObjGroup& group : mGroups) {
       if (group.elements.empty()) continue;
       meshes->push_back(BuildMesh(group, &localOf));
@@ -149,55 +170,43 @@ class CObjParser {
     return false;
   }
 
-  // Splits as SplitTokens does, into views of `content` kept in mTokens.
-  void Tokenize(std::string_view content) {
-    mTokens.clear();
-    size_t at = 0;
-    while (at < content.size()) {
-      while (at < content.size() && std::isspace(static_cast<unsigned char>(content[at]))) ++at;
-      const size_t start = at;
-      while (at < content.size() && !std::isspace(static_cast<unsigned char>(content[at]))) ++at;
-      if (at > start) mTokens.push_back(content.substr(start, at - start));
-    }
-  }
-
-  bool ParseLine(std::string_view content, const std::string& raw) {
-    Tokenize(content);
+  bool ParseLine(std::string_view content, std::string_view raw) {
+    SplitTokens(content, &mTokens);
     const std::vector<std::string_view>& tokens = mTokens;
     if (tokens.empty()) return true;
-    const std::string keyword(tokens[0]);
+    const std::string_view keyword = tokens[0];
     if (keyword == "v") return ParseVertex(tokens);
     if (keyword == "vn" || keyword == "vt") {
-      if (tokens.size() < 2) return Fail("\"" + keyword + "\" needs coordinates");
-      CImportedVertex values;
-      double* target = keyword == "vn" ? values.normal : values.uvw;
+      if (tokens.size() < 2) return Fail("\"" + std::string(keyword) + "\" needs coordinates");
+      std::array<double, 3> target = {0, 0, 0};
       for (size_t i = 1; i < tokens.size() && i <= 3; ++i)
         if (!ParseFiniteNumber(tokens[i], &target[i - 1]))
           return Fail("\"" + std::string(tokens[i]) + "\" is not a finite number");
       auto& list = keyword == "vn" ? mNormals : mTextures;
-      list.push_back({target[0], target[1], target[2]});
+      list.push_back(target);
       return true;
     }
     if (keyword == "f" || keyword == "l" || keyword == "p") return ParseElement(tokens);
     if (keyword == "o" || keyword == "g") {
-      std::string name = RestOfLine(std::string(content), keyword);
-      if (name.empty()) name = mFile.stem().string();
+      std::string name = RestOfLine(content, keyword);
+      if (name.empty()) name = mInput.stem;
       if (!mGroups.back().elements.empty()) mGroups.push_back(CObjGroup{});
       mGroups.back().name = name;
       return true;
     }
     if (keyword == "usemtl") {
-      const auto found = mMaterials.find(RestOfLine(std::string(content), "usemtl"));
+      const auto found = mMaterials.find(RestOfLine(content, "usemtl"));
       mColor = found == mMaterials.end() ? CObjColor() : found->second;
       return true;
     }
     if (keyword == "mtllib") {
-      const std::filesystem::path folder = mFile.parent_path();
+      const std::filesystem::path& folder = mInput.folder;
       const std::string whole = RestOfLine(raw.substr(0, raw.find('#')), "mtllib");
-      if (std::filesystem::exists(folder / whole)) {
-        ReadMaterialFile(folder / whole, &mMaterials);
+      std::error_code ignored;
+      if (std::filesystem::exists(folder / whole, ignored)) {
+        ReadMaterialFile(folder / whole, &mMaterials, mInput.warnings);
       } else {
-        for (size_t i = 1; i < tokens.size(); ++i) ReadMaterialFile(folder / std::string(tokens[i]), &mMaterials);
+        for (size_t i = 1; i < tokens.size(); ++i) ReadMaterialFile(folder / std::string(tokens[i]), &mMaterials, mInput.warnings);
       }
       return true;
     }
@@ -208,21 +217,32 @@ class CObjParser {
     if (tokens.size() < 4) return Fail("\"v\" needs three coordinates");
     double values[7] = {0, 0, 0, 0, 0, 0, 0};
     const size_t count = std::min<size_t>(tokens.size() - 1, 7);
-    for (size_t i = 0; i < count; ++i)
-      if (!ParseFiniteNumber(tokens[i + 1], &values[i]))
+    for (size_t i = 0; i < count; ++i) {
+      if (i < 3 && !ParseCoordinate(tokens[i + 1], &values[i], mDetail)) return false;
+      if (i >= 3 && !ParseFiniteNumber(tokens[i + 1], &values[i]))
         return Fail("\"" + std::string(tokens[i + 1]) + "\" is not a finite number");
-    if (mPositions.size() >= static_cast<size_t>(INT32_MAX)) return Fail("too many vertices");
-    CImportedVertex vertex;
-    std::copy(values, values + 3, vertex.position);
-    if (count >= 6) ColorFromComponents(values + 3, count - 3, vertex.argb);  // "v x y z r g b [a]"
-    mPositions.push_back(vertex);
+    }
+    if (mVertexCount >= static_cast<size_t>(INT32_MAX)) return Fail("too many vertices");
+    mPositions.insert(mPositions.end(), values, values + 3);
+    if (count >= 6) {  // "v x y z r g b [a]"
+      uint8_t argb[4];
+      ColorFromComponents(values + 3, count - 3, argb);
+      const uint32_t color = ColorWord(argb);
+      if (!mColors.empty() || color != kOpaqueWhiteWord) {
+        mColors.resize(mVertexCount, kOpaqueWhiteWord);  // the vertices before the first coloured one
+        mColors.push_back(color);
+      }
+    } else if (!mColors.empty()) {
+      mColors.push_back(kOpaqueWhiteWord);
+    }
+    ++mVertexCount;
     return true;
   }
 
   bool ParseElement(const std::vector<std::string_view>& tokens) {
-    const std::string keyword(tokens[0]);
+    const std::string_view keyword = tokens[0];
     if (tokens.size() < (keyword == "l" ? 3u : 2u))
-      return Fail("\"" + keyword + "\" needs " + (keyword == "l" ? "two vertices" : "a vertex"));
+      return Fail("\"" + std::string(keyword) + "\" needs " + (keyword == "l" ? "two vertices" : "a vertex"));
     std::vector<CObjCorner>& corners = mCorners;
     corners.clear();
     for (size_t i = 1; i < tokens.size(); ++i) {
@@ -231,8 +251,8 @@ class CObjParser {
       const size_t slash1 = token.find('/');
       const size_t slash2 = slash1 == std::string_view::npos ? std::string_view::npos : token.find('/', slash1 + 1);
       const std::string_view positionText = token.substr(0, slash1);
-      if (!ResolveIndex(positionText, mPositions.size(), &corner.position))
-        return Fail("vertex index " + std::string(positionText) + " is out of range (" + std::to_string(mPositions.size()) +
+      if (!ResolveIndex(positionText, mVertexCount, &corner.position))
+        return Fail("vertex index " + std::string(positionText) + " is out of range (" + std::to_string(mVertexCount) +
                     " vertices so far)");
       if (slash1 != std::string_view::npos) {
         const std::string_view textureText =
@@ -268,7 +288,7 @@ class CObjParser {
 
   void MakePointCloud() {
     CObjGroup& group = mGroups.back();
-    for (size_t i = 0; i < mPositions.size(); ++i) {
+    for (size_t i = 0; i < mVertexCount; ++i) {
       group.elements.push_back(CObjElement{group.corners.size(), 1, {0xFF, 0xFF, 0xFF, 0xFF}});
       group.corners.push_back(CObjCorner{static_cast<int32_t>(i), -1, -1});
     }
@@ -281,7 +301,7 @@ class CObjParser {
     // vertices, sorted when it names few of them.
     std::vector<int32_t> used;
     used.reserve(group.corners.size());
-    if (group.corners.size() >= mPositions.size() / 8) {
+    if (group.corners.size() >= mVertexCount / 8) {
       for (const CObjCorner& corner : group.corners) (*localOf)[corner.position] = 0;
       for (size_t v = 0; v < localOf->size(); ++v)
         if ((*localOf)[v] == 0) used.push_back(static_cast<int32_t>(v));
@@ -292,27 +312,37 @@ class CObjParser {
     }
     CImportedMesh mesh;
     mesh.name = group.name;
-    mesh.vertices.reserve(used.size());
+    mesh.positions.Reserve(used.size());
+    bool colored = false;
     for (size_t i = 0; i < used.size(); ++i) {
       (*localOf)[used[i]] = static_cast<int32_t>(i);
-      mesh.vertices.push_back(mPositions[used[i]]);
+      const double* position = &mPositions[3 * size_t(used[i])];
+      mesh.positions.Add(position[0], position[1], position[2]);
+      colored = colored || (!mColors.empty() && mColors[size_t(used[i])] != kOpaqueWhiteWord);
+    }
+    if (colored) {
+      mesh.colors.reserve(used.size());
+      for (int32_t global : used) mesh.colors.push_back(mColors[size_t(global)]);
     }
     std::vector<bool> hasTexture(used.size(), false);
     std::vector<bool> hasNormal(used.size(), false);
     std::vector<int32_t> local;
+    auto set = [&used](CVectorColumn& column, size_t index, const std::array<double, 3>& value) {
+      if (column.Empty()) column.Resize(used.size());
+      column.Set(index, value[0], value[1], value[2]);
+    };
     for (const CObjElement& element : group.elements) {
       local.clear();
       for (size_t i = 0; i < element.count; ++i) {
         const CObjCorner& corner = group.corners[element.firstCorner + i];
         const int32_t index = (*localOf)[corner.position];
-        CImportedVertex& vertex = mesh.vertices[index];
         if (corner.texture >= 0 && !hasTexture[index]) {
           hasTexture[index] = true;
-          std::copy(mTextures[corner.texture].begin(), mTextures[corner.texture].end(), vertex.uvw);
+          set(mesh.uvws, size_t(index), mTextures[corner.texture]);
         }
         if (corner.normal >= 0 && !hasNormal[index]) {
           hasNormal[index] = true;
-          std::copy(mNormals[corner.normal].begin(), mNormals[corner.normal].end(), vertex.normal);
+          set(mesh.normals, size_t(index), mNormals[corner.normal]);
         }
         local.push_back(index);
       }
@@ -322,9 +352,11 @@ class CObjParser {
     return mesh;
   }
 
-  std::filesystem::path mFile;
+  const CReadInput& mInput;
   std::string* mDetail;
-  std::vector<CImportedVertex> mPositions;  // position and colour of every `v`
+  size_t mVertexCount = 0;
+  std::vector<double> mPositions;  // x y z of every `v`
+  std::vector<uint32_t> mColors;   // of every `v`; empty while all are opaque white
   std::vector<std::array<double, 3>> mNormals;
   std::vector<std::array<double, 3>> mTextures;
   std::map<std::string, CObjColor> mMaterials;
@@ -336,10 +368,10 @@ class CObjParser {
 
 }  // namespace
 
-bool ReadObjFile(const std::filesystem::path& file, std::vector<CImportedMesh>* meshes, std::string* detail) {
-  std::string text;
-  if (!ReadTextFile(file, &text, detail)) return false;
-  CObjParser parser(file, detail);
+bool ReadObj(const CReadInput& input, std::vector<CImportedMesh>* meshes, std::string* detail) {
+  std::string_view text = input.bytes;
+  if (!CheckText(&text, detail)) return false;
+  CObjParser parser(input, detail);
   if (!parser.Parse(text)) return false;
   parser.Finish(meshes);
   return true;

@@ -17,12 +17,10 @@ namespace cliio {
 class CMeshView {
  public:
   explicit CMeshView(const CImportedMesh& mesh) : mMesh(mesh) {}
-  size_t VertexCount() const { return mMesh.vertices.size(); }
-  void Position(size_t vertex, double out[3]) const {
-    for (int i = 0; i < 3; ++i) out[i] = mMesh.vertices[vertex].position[i];
-  }
-  size_t FacetCount() const { return mMesh.facets.size(); }
-  CImportedFacet Facet(size_t facet) const { return mMesh.facets[facet]; }
+  size_t VertexCount() const { return mMesh.VertexCount(); }
+  void Position(size_t vertex, double out[3]) const { mMesh.Position(vertex, out); }
+  size_t FacetCount() const { return mMesh.FacetCount(); }
+  CImportedFacet Facet(size_t facet) const { return mMesh.Facet(facet); }
 
  private:
   const CImportedMesh& mMesh;

@@ -19,7 +19,7 @@ std::vector<int32_t> Corners(const CImportedFacet& facet) {
 
 std::vector<std::vector<int32_t>> AllCorners(const CImportedMesh& mesh) {
   std::vector<std::vector<int32_t>> all;
-  for (const CImportedFacet& facet : mesh.facets) all.push_back(Corners(facet));
+  for (size_t f = 0; f < mesh.FacetCount(); ++f) all.push_back(Corners(mesh.Facet(f)));
   return all;
 }
 
@@ -49,26 +49,26 @@ TEST(ObjImport, GroupsKeepTheFileVertexOrderAndSharing) {
 
   const CImportedMesh& sheet = meshes[0];
   EXPECT_EQ(sheet.name, "sheet");
-  ASSERT_EQ(sheet.vertices.size(), 5u);  // v 1 2 3 4 6; v 5 is not used here
-  EXPECT_EQ(sheet.vertices[4].position[0], 2);
+  ASSERT_EQ(sheet.VertexCount(), 5u);  // v 1 2 3 4 6; v 5 is not used here
+  EXPECT_EQ(sheet.Vertex(4).position[0], 2);
   EXPECT_EQ(AllCorners(sheet), (std::vector<std::vector<int32_t>>{{0, 1, 2, 3}, {1, 4, 2, 3}}));
-  EXPECT_EQ(Argb(sheet.facets[0].argb), (std::vector<uint8_t>{0xFF, 0xFF, 0x00, 0x00}));
-  EXPECT_EQ(sheet.vertices[0].uvw[0], 0.25);
-  EXPECT_EQ(sheet.vertices[0].uvw[1], 0.75);
-  EXPECT_EQ(sheet.vertices[0].normal[2], 1);
-  EXPECT_EQ(sheet.vertices[1].normal[2], 0);
-  EXPECT_EQ(Argb(sheet.vertices[0].argb), kWhite);
-  EXPECT_EQ(Argb(sheet.vertices[4].argb), (std::vector<uint8_t>{0xFF, 0xFF, 0x00, 0x00}));
+  EXPECT_EQ(Argb(sheet.Facet(0).argb), (std::vector<uint8_t>{0xFF, 0xFF, 0x00, 0x00}));
+  EXPECT_EQ(sheet.Vertex(0).uvw[0], 0.25);
+  EXPECT_EQ(sheet.Vertex(0).uvw[1], 0.75);
+  EXPECT_EQ(sheet.Vertex(0).normal[2], 1);
+  EXPECT_EQ(sheet.Vertex(1).normal[2], 0);
+  EXPECT_EQ(Argb(sheet.Vertex(0).argb), kWhite);
+  EXPECT_EQ(Argb(sheet.Vertex(4).argb), (std::vector<uint8_t>{0xFF, 0xFF, 0x00, 0x00}));
 
   const CImportedMesh& other = meshes[1];
   EXPECT_EQ(other.name, "other");
-  ASSERT_EQ(other.vertices.size(), 6u);
-  EXPECT_EQ(other.vertices[3].position[1], other.vertices[4].position[1]);
+  ASSERT_EQ(other.VertexCount(), 6u);
+  EXPECT_EQ(other.Vertex(3).position[1], other.Vertex(4).position[1]);
   EXPECT_EQ(AllCorners(other), (std::vector<std::vector<int32_t>>{
                                    {4, 3, 2}, {4, 2, 1}, {4, 1, 0},  // the pentagon's fan
                                    {0, 1}, {1, 2},                   // the polyline's segments
                                    {5}}));
-  EXPECT_EQ(Argb(other.facets[0].argb), kWhite);
+  EXPECT_EQ(Argb(other.Facet(0).argb), kWhite);
 }
 
 // A group naming few of the file's vertices and one naming all of them take
@@ -84,16 +84,16 @@ TEST(ObjImport, SmallAndLargeGroupsBothKeepTheFileVertexOrder) {
   const auto meshes = ImportMeshFile(folder.Write("groups.obj", text), &error);
   ASSERT_EQ(meshes.size(), 2u) << error;
   const CImportedMesh& small = meshes[0];
-  ASSERT_EQ(small.vertices.size(), 3u);
-  EXPECT_EQ(small.vertices[0].position[0], 9);
-  EXPECT_EQ(small.vertices[2].position[0], 29);
+  ASSERT_EQ(small.VertexCount(), 3u);
+  EXPECT_EQ(small.Vertex(0).position[0], 9);
+  EXPECT_EQ(small.Vertex(2).position[0], 29);
   EXPECT_EQ(AllCorners(small), (std::vector<std::vector<int32_t>>{{2, 0, 1}}));
   const CImportedMesh& big = meshes[1];
-  ASSERT_EQ(big.vertices.size(), 40u);
-  for (int i = 0; i < 40; ++i) EXPECT_EQ(big.vertices[size_t(i)].position[0], i);
-  ASSERT_EQ(big.facets.size(), 40u);
-  EXPECT_EQ(Corners(big.facets[0]), (std::vector<int32_t>{39}));
-  EXPECT_EQ(Corners(big.facets[39]), (std::vector<int32_t>{0}));
+  ASSERT_EQ(big.VertexCount(), 40u);
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(big.Vertex(size_t(i)).position[0], i);
+  ASSERT_EQ(big.FacetCount(), 40u);
+  EXPECT_EQ(Corners(big.Facet(0)), (std::vector<int32_t>{39}));
+  EXPECT_EQ(Corners(big.Facet(39)), (std::vector<int32_t>{0}));
 }
 
 TEST(ObjImport, ElementsBeforeAnyGroupAndPointCloudsFormOneMesh) {
@@ -151,10 +151,10 @@ TEST(StlImport, EveryFacetKeepsItsOwnThreeCorners) {
   std::string error;
   const auto meshes = ImportMeshFile(file, &error);
   ASSERT_EQ(meshes.size(), 1u) << error;
-  EXPECT_EQ(meshes[0].vertices.size(), 6u);
+  EXPECT_EQ(meshes[0].VertexCount(), 6u);
   EXPECT_EQ(AllCorners(meshes[0]), (std::vector<std::vector<int32_t>>{{0, 1, 2}, {3, 4, 5}}));
-  EXPECT_EQ(meshes[0].vertices[3].position[0], 0);
-  EXPECT_EQ(meshes[0].vertices[5].position[1], 1);
+  EXPECT_EQ(meshes[0].Vertex(3).position[0], 0);
+  EXPECT_EQ(meshes[0].Vertex(5).position[1], 1);
 }
 
 TEST(OffImport, KeepsNumberingFansPolygonsAndReadsColours) {
@@ -171,12 +171,12 @@ TEST(OffImport, KeepsNumberingFansPolygonsAndReadsColours) {
   ASSERT_EQ(meshes.size(), 1u) << error;
   const CImportedMesh& mesh = meshes[0];
   EXPECT_EQ(mesh.name, "strip");
-  ASSERT_EQ(mesh.vertices.size(), 6u);
+  ASSERT_EQ(mesh.VertexCount(), 6u);
   EXPECT_EQ(AllCorners(mesh), (std::vector<std::vector<int32_t>>{{0, 1, 2}, {0, 2, 3}, {0, 3, 4}, {0, 4, 5, 1}, {0, 3}}));
-  EXPECT_EQ(Argb(mesh.vertices[1].argb), (std::vector<uint8_t>{0xFF, 0x00, 0xFF, 0x00}));
-  EXPECT_EQ(Argb(mesh.vertices[3].argb), (std::vector<uint8_t>{0x80, 0xFF, 0xFF, 0xFF}));
-  EXPECT_EQ(Argb(mesh.facets[0].argb), (std::vector<uint8_t>{0xFF, 0x00, 0x80, 0xFF}));
-  EXPECT_EQ(Argb(mesh.facets[3].argb), kWhite);
+  EXPECT_EQ(Argb(mesh.Vertex(1).argb), (std::vector<uint8_t>{0xFF, 0x00, 0xFF, 0x00}));
+  EXPECT_EQ(Argb(mesh.Vertex(3).argb), (std::vector<uint8_t>{0x80, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(Argb(mesh.Facet(0).argb), (std::vector<uint8_t>{0xFF, 0x00, 0x80, 0xFF}));
+  EXPECT_EQ(Argb(mesh.Facet(3).argb), kWhite);
 }
 
 TEST(OffImport, HeadersThatPromiseMoreThanTheFileHoldsAreRefused) {
@@ -199,9 +199,9 @@ TEST(PlyImport, KeepsTheFileVertexNumbering) {
   std::string error;
   const auto meshes = ImportMeshFile(file, &error);
   ASSERT_EQ(meshes.size(), 1u) << error;
-  EXPECT_EQ(meshes[0].vertices.size(), 5u);
+  EXPECT_EQ(meshes[0].VertexCount(), 5u);
   EXPECT_EQ(AllCorners(meshes[0]), (std::vector<std::vector<int32_t>>{{0, 1, 2, 3}, {1, 4, 2}}));
-  EXPECT_EQ(meshes[0].vertices[4].position[0], 2);
+  EXPECT_EQ(meshes[0].Vertex(4).position[0], 2);
 }
 
 std::string Base64(const std::string& data) {
@@ -241,10 +241,10 @@ TEST(GltfImport, KeepsIndexingAndPlacesTheMeshByItsNode) {
   const auto meshes = ImportMeshFile(folder.Write("square.gltf", document.dump()), &error);
   ASSERT_EQ(meshes.size(), 1u) << error;
   EXPECT_EQ(meshes[0].name, "square");
-  EXPECT_EQ(meshes[0].vertices.size(), 4u);
+  EXPECT_EQ(meshes[0].VertexCount(), 4u);
   EXPECT_EQ(AllCorners(meshes[0]), (std::vector<std::vector<int32_t>>{{0, 1, 2}, {0, 2, 3}}));
-  EXPECT_EQ(meshes[0].vertices[2].position[0], 11);
-  EXPECT_EQ(meshes[0].vertices[2].position[1], 1);
+  EXPECT_EQ(meshes[0].Vertex(2).position[0], 11);
+  EXPECT_EQ(meshes[0].Vertex(2).position[1], 1);
 }
 
 TEST(ExampleImport, TheBundledExampleHasItsThreeGroups) {
@@ -252,17 +252,17 @@ TEST(ExampleImport, TheBundledExampleHasItsThreeGroups) {
   const auto meshes = ImportMeshFile(std::filesystem::path(TRESSEL_EXAMPLES_DIR) / "example.obj", &error);
   ASSERT_EQ(meshes.size(), 3u) << error;
   EXPECT_EQ(meshes[0].name, "sheet");
-  EXPECT_EQ(meshes[0].vertices.size(), 12u);
-  EXPECT_EQ(meshes[0].facets.size(), 6u);
+  EXPECT_EQ(meshes[0].VertexCount(), 12u);
+  EXPECT_EQ(meshes[0].FacetCount(), 6u);
   EXPECT_EQ(meshes[1].name, "box");
-  EXPECT_EQ(meshes[1].vertices.size(), 8u);
-  EXPECT_EQ(meshes[1].facets.size(), 5u);
-  EXPECT_EQ(Argb(meshes[1].facets[0].argb), (std::vector<uint8_t>{0xFF, 230, 179, 128}));
+  EXPECT_EQ(meshes[1].VertexCount(), 8u);
+  EXPECT_EQ(meshes[1].FacetCount(), 5u);
+  EXPECT_EQ(Argb(meshes[1].Facet(0).argb), (std::vector<uint8_t>{0xFF, 230, 179, 128}));
   const CImportedMesh& pair = meshes[2];
   EXPECT_EQ(pair.name, "pair");
-  ASSERT_EQ(pair.vertices.size(), 8u);
+  ASSERT_EQ(pair.VertexCount(), 8u);
   EXPECT_EQ(AllCorners(pair), (std::vector<std::vector<int32_t>>{{0, 1, 2, 3}, {4, 7, 6, 5}}));
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(pair.vertices[1].position[i], pair.vertices[4].position[i]);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(pair.Vertex(1).position[i], pair.Vertex(4).position[i]);
 }
 
 // Real-world files from Debian's assimp-testmodels, when it is installed.
@@ -273,24 +273,24 @@ TEST(RealWorldImport, TestModelsReadWithTheirOwnIndexing) {
   std::string error;
   auto meshes = ImportMeshFile(kModels / "OFF/Cube.off", &error);
   ASSERT_EQ(meshes.size(), 1u) << error;
-  EXPECT_EQ(meshes[0].vertices.size(), 8u);
-  EXPECT_EQ(meshes[0].facets.size(), 6u);
+  EXPECT_EQ(meshes[0].VertexCount(), 8u);
+  EXPECT_EQ(meshes[0].FacetCount(), 6u);
   meshes = ImportMeshFile(kModels / "PLY/cube.ply", &error);
   ASSERT_EQ(meshes.size(), 1u) << error;
-  EXPECT_EQ(meshes[0].vertices.size(), 8u);
+  EXPECT_EQ(meshes[0].VertexCount(), 8u);
   meshes = ImportMeshFile(kModels / "OBJ/box.obj", &error);
   ASSERT_EQ(meshes.size(), 1u) << error;
-  EXPECT_EQ(meshes[0].vertices.size(), 8u);  // the library alone would give 24
-  EXPECT_EQ(meshes[0].facets.size(), 6u);
+  EXPECT_EQ(meshes[0].VertexCount(), 8u);  // the library alone would give 24
+  EXPECT_EQ(meshes[0].FacetCount(), 6u);
   meshes = ImportMeshFile(kModels / "STL/Spider_binary.stl", &error);
   ASSERT_FALSE(meshes.empty()) << error;
-  for (const CImportedMesh& mesh : meshes) EXPECT_EQ(mesh.vertices.size(), 3 * mesh.facets.size());
+  for (const CImportedMesh& mesh : meshes) EXPECT_EQ(mesh.VertexCount(), 3 * mesh.FacetCount());
   meshes = ImportMeshFile(kModels / "STL/triangle_with_two_solids.stl", &error);
   EXPECT_EQ(meshes.size(), 2u) << error;
   meshes = ImportMeshFile(kModels / "glTF2/BoxTextured-glTF/BoxTextured.gltf", &error);
   ASSERT_EQ(meshes.size(), 1u) << error;
-  EXPECT_EQ(meshes[0].vertices.size(), 24u);
-  EXPECT_EQ(meshes[0].facets.size(), 12u);
+  EXPECT_EQ(meshes[0].VertexCount(), 24u);
+  EXPECT_EQ(meshes[0].FacetCount(), 12u);
   meshes = ImportMeshFile(kModels / "OBJ/spider.obj", &error);
   EXPECT_GT(meshes.size(), 1u) << error;
 }

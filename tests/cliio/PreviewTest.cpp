@@ -39,14 +39,12 @@ std::vector<cliio::CImportedMesh> SquareMesh() {
   for (const auto& vertex : square[0].vertices) {
     cliio::CImportedVertex imported;
     std::copy(vertex.position, vertex.position + 3, imported.position);
-    mesh.vertices.push_back(imported);
+    mesh.AddVertex(imported);
   }
-  cliio::CImportedFacet facet;
-  facet.count = 4;
-  for (int i = 0; i < 4; ++i) facet.corners[i] = i;
-  mesh.facets.push_back(facet);
-  facet.corners[3] = 99;  // out of range: left out, not drawn from stray memory
-  mesh.facets.push_back(facet);
+  int32_t corners[4] = {0, 1, 2, 3};
+  mesh.AddFacet(corners, 4);
+  corners[3] = 99;  // out of range: left out, not drawn from stray memory
+  mesh.AddFacet(corners, 4);
   return {mesh};
 }
 
@@ -260,7 +258,8 @@ TEST(Preview, SvgGroupsCarryTheirNames) {
 
   // Past the size limit the mesh is left out, and the picture says so.
   cliio::CImportedMesh big = SquareMesh()[0];
-  big.facets.assign(6000, big.facets[0]);
+  const cliio::CImportedFacet first = big.Facet(0);
+  while (big.FacetCount() < 6000) big.AddFacet(first.corners, first.count, cliio::ColorWord(first.argb));
   ASSERT_TRUE(cliio::WritePreview(svg, wires, {big}, options, &error)) << error;
   const std::string without = ReadAll(svg);
   EXPECT_EQ(without.find("<path id=\"mesh\""), std::string::npos);

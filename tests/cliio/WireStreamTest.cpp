@@ -246,22 +246,31 @@ TEST(ObjReaders, TheCommandsReaderAndAssimpReadEverySegment) {
   for (bool assimp : {false, true}) {
     std::vector<cliio::CImportedMesh> meshes;
     std::string detail;
-    ASSERT_TRUE(assimp ? cliio::ReadWithAssimp(file, &meshes, &detail) : cliio::ReadObjFile(file, &meshes, &detail)) << detail;
+    const std::string bytes = ReadAll(file);
+    cliio::CReadInput input;
+    input.bytes = bytes;
+    input.stem = "wires";
+    input.folder = folder.path();
+    input.path = file;
+    ASSERT_TRUE(assimp ? cliio::ReadWithAssimp(input, "obj", &meshes, &detail) : cliio::ReadObj(input, &meshes, &detail))
+        << detail;
     ASSERT_EQ(meshes.size(), 3u) << (assimp ? "assimp" : "own reader");
     const size_t vertices[] = {4, 3, 3};
     for (size_t g = 0; g < 3; ++g) {
-      ASSERT_EQ(meshes[g].facets.size(), groups[g].segments.size()) << g;
+      ASSERT_EQ(meshes[g].FacetCount(), groups[g].segments.size()) << g;
       std::set<std::vector<double>> places;
-      for (const cliio::CImportedFacet& facet : meshes[g].facets) {
+      for (size_t f = 0; f < meshes[g].FacetCount(); ++f) {
+        const cliio::CImportedFacet facet = meshes[g].Facet(f);
         EXPECT_EQ(facet.count, 2);
         for (int k = 0; k < 2; ++k) {
-          const double* p = meshes[g].vertices[size_t(facet.corners[k])].position;
+          double p[3];
+          meshes[g].Position(size_t(facet.corners[k]), p);
           places.insert({p[0], p[1], p[2]});
         }
       }
       EXPECT_EQ(places.size(), vertices[g]) << "ring corners, the closing one at the first's place";
       if (!assimp) {
-        EXPECT_EQ(meshes[g].vertices.size(), vertices[g]);
+        EXPECT_EQ(meshes[g].VertexCount(), vertices[g]);
       }
     }
   }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "cli/Printable.h"
+#include "cli/io/Printable.h"
 
 namespace {
 
@@ -24,15 +24,15 @@ TEST(Printable, EscapesControlsAndBrokenUtf8AndKeepsTheRest) {
       {"surrogate \xed\xa0\x80", "surrogate \\xED\\xA0\\x80"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(cli::Printable(c.raw), c.printed) << c.printed;
-    EXPECT_EQ(cli::Printable(c.printed), c.printed) << "escaping twice changes nothing";
+    EXPECT_EQ(cliio::Printable(c.raw), c.printed) << c.printed;
+    EXPECT_EQ(cliio::Printable(c.printed), c.printed) << "escaping twice changes nothing";
   }
 }
 
 TEST(Printable, NoByteOfTheResultIsAControlCharacter) {
   std::string every;
   for (int byte = 0; byte < 256; ++byte) every += char(byte);
-  for (char c : cli::Printable(every)) {
+  for (char c : cliio::Printable(every)) {
     const unsigned char u = static_cast<unsigned char>(c);
     EXPECT_TRUE(u >= 0x20 && u != 0x7F) << int(u);
   }

@@ -1,12 +1,12 @@
 // Text about files and meshes made safe for a terminal: a name may hold any
 // byte, and a raw escape sequence in it would be run by the terminal.
-#ifndef TRESSEL_CLI_PRINTABLE_H
-#define TRESSEL_CLI_PRINTABLE_H
+#ifndef TRESSEL_CLI_IO_PRINTABLE_H
+#define TRESSEL_CLI_IO_PRINTABLE_H
 
 #include <string>
 #include <string_view>
 
-namespace cli {
+namespace cliio {
 
 // `text` with every control character (C0, DEL and the C1 range) written as
 // an escape: \n \r \t \e \\ kept short, others as \xNN (bytes) or \u0085 (C1
@@ -16,6 +16,6 @@ namespace cli {
 // it arose (an importer's error) can pass through here again.
 std::string Printable(std::string_view text);
 
-}  // namespace cli
+}  // namespace cliio
 
-#endif  // TRESSEL_CLI_PRINTABLE_H
+#endif  // TRESSEL_CLI_IO_PRINTABLE_H

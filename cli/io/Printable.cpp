@@ -1,9 +1,9 @@
 // Escaping control characters and broken UTF-8 in what the command prints.
-#include "cli/Printable.h"
+#include "cli/io/Printable.h"
 
 #include <cstdio>
 
-namespace cli {
+namespace cliio {
 namespace {
 
 void AppendHex(std::string* out, const char* prefix, unsigned value, int digits) {
@@ -66,4 +66,4 @@ std::string Printable(std::string_view text) {
   return out;
 }
 
-}  // namespace cli
+}  // namespace cliio

@@ -1,0 +1,121 @@
+// The column storage of imported meshes. Every access is constant time;
+// AddFacet is amortised constant, except for the one switch from uniform
+// facets to per-facet offsets, which is linear in the facets so far.
+#include "cli/io/MeshData.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace cliio {
+
+uint32_t ColorWord(const uint8_t argb[4]) {
+  uint32_t word;
+  std::memcpy(&word, argb, sizeof word);
+  return word;
+}
+
+void ColorBytes(uint32_t word, uint8_t argb[4]) { std::memcpy(argb, &word, sizeof word); }
+
+void CVectorColumn::Add(double x, double y, double z) {
+  if (mSingle) {
+    mFloats.insert(mFloats.end(), {float(x), float(y), float(z)});
+  } else {
+    mDoubles.insert(mDoubles.end(), {x, y, z});
+  }
+}
+
+void CVectorColumn::AddFloats(const float* xyz) {
+  if (mSingle) {
+    mFloats.insert(mFloats.end(), xyz, xyz + 3);
+  } else {
+    mDoubles.insert(mDoubles.end(), {double(xyz[0]), double(xyz[1]), double(xyz[2])});
+  }
+}
+
+void CVectorColumn::Set(size_t index, double x, double y, double z) {
+  if (mSingle) {
+    float* at = &mFloats[3 * index];
+    at[0] = float(x), at[1] = float(y), at[2] = float(z);
+  } else {
+    double* at = &mDoubles[3 * index];
+    at[0] = x, at[1] = y, at[2] = z;
+  }
+}
+
+void CVectorColumn::Get(size_t index, double out[3]) const {
+  if (mSingle) {
+    const float* at = &mFloats[3 * index];
+    out[0] = at[0], out[1] = at[1], out[2] = at[2];
+  } else {
+    const double* at = &mDoubles[3 * index];
+    out[0] = at[0], out[1] = at[1], out[2] = at[2];
+  }
+}
+
+bool CVectorColumn::AnyNonZero() const {
+  for (float value : mFloats)
+    if (value != 0) return true;
+  for (double value : mDoubles)
+    if (value != 0) return true;
+  return false;
+}
+
+CImportedVertex CImportedMesh::Vertex(size_t index) const {
+  CImportedVertex vertex;
+  positions.Get(index, vertex.position);
+  if (!normals.Empty()) normals.Get(index, vertex.normal);
+  if (!uvws.Empty()) uvws.Get(index, vertex.uvw);
+  if (!colors.empty()) ColorBytes(colors[index], vertex.argb);
+  return vertex;
+}
+
+CImportedFacet CImportedMesh::Facet(size_t index) const {
+  CImportedFacet facet;
+  facet.count = CornerCount(index);
+  std::memcpy(facet.corners, Corners(index), sizeof(int32_t) * size_t(facet.count));
+  ColorBytes(FacetColor(index), facet.argb);
+  return facet;
+}
+
+void CImportedMesh::AddVertex(const CImportedVertex& vertex) {
+  const size_t index = positions.Size();
+  positions.Add(vertex.position[0], vertex.position[1], vertex.position[2]);
+  auto attribute = [index](CVectorColumn& column, const double (&value)[3]) {
+    if (column.Empty() && value[0] == 0 && value[1] == 0 && value[2] == 0) return;
+    if (column.Empty()) column.Resize(index);
+    column.Add(value[0], value[1], value[2]);
+  };
+  attribute(normals, vertex.normal);
+  attribute(uvws, vertex.uvw);
+  const uint32_t color = ColorWord(vertex.argb);
+  if (colors.empty() && color == kOpaqueWhiteWord) return;
+  colors.resize(index, kOpaqueWhiteWord);  // the vertices before the first coloured one
+  colors.push_back(color);
+}
+
+void CImportedMesh::AddFacet(const int32_t* corners, int32_t count, uint32_t color) {
+  const size_t facets = FacetCount();
+  if (mStarts.empty() && mUniform != 0 && mUniform != count) {
+    // The first facet of another corner count: offsets from here on.
+    if (mCorners.size() >= UINT32_MAX) throw std::length_error("too many facet corners");
+    mStarts.reserve(mCorners.capacity() / size_t(mUniform) + 1);
+    for (size_t f = 0; f <= facets; ++f) mStarts.push_back(uint32_t(f * size_t(mUniform)));
+  }
+  if (mStarts.empty() && mUniform == 0) mUniform = count;
+  if (!mStarts.empty() && mCorners.size() + size_t(count) > UINT32_MAX) throw std::length_error("too many facet corners");
+  mCorners.insert(mCorners.end(), corners, corners + count);
+  if (!mStarts.empty()) mStarts.push_back(uint32_t(mCorners.size()));
+  if (mFacetColors.empty() && color == kOpaqueWhiteWord) return;
+  mFacetColors.resize(facets, kOpaqueWhiteWord);  // the facets before the first coloured one
+  mFacetColors.push_back(color);
+}
+
+void CImportedMesh::ReserveFacets(size_t facets, int32_t cornersEach) { mCorners.reserve(facets * size_t(cornersEach)); }
+
+size_t CImportedMesh::Bytes() const {
+  return positions.Bytes() + normals.Bytes() + uvws.Bytes() + colors.capacity() * sizeof(uint32_t) +
+         mCorners.capacity() * sizeof(int32_t) + mStarts.capacity() * sizeof(uint32_t) +
+         mFacetColors.capacity() * sizeof(uint32_t);
+}
+
+}  // namespace cliio
