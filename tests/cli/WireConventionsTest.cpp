@@ -69,6 +69,7 @@ class WireConventionsTest : public ::testing::Test {
     fs::remove_all(folder);
     fs::create_directories(folder);
     fs::copy_file(TRESSEL_EXAMPLES_DIR "/example.obj", folder / "example.obj");
+    fs::copy_file(TRESSEL_EXAMPLES_DIR "/example.mtl", folder / "example.mtl");
   }
   void TearDown() override { fs::remove_all(folder); }
 

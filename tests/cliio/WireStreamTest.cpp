@@ -247,7 +247,10 @@ TEST(ObjReaders, TheCommandsReaderAndAssimpReadEverySegment) {
     std::vector<cliio::CImportedMesh> meshes;
     std::string detail;
     const std::string bytes = ReadAll(file);
+    const std::function<bool(double)> never;
+    cliio::CReadProgress progress(&never, bytes.size());
     cliio::CReadInput input;
+    input.progress = &progress;
     input.bytes = bytes;
     input.stem = "wires";
     input.folder = folder.path();
