@@ -28,8 +28,8 @@ volatile LONG gSlotCount = 0;
 
 DWORD WINAPI TrackedTlsAlloc() {
   // Looked up on every call (a handful per load): no lazy static to guard.
-  const TlsAllocProc real =
-      reinterpret_cast<TlsAllocProc>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "TlsAlloc"));
+  const FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "TlsAlloc");
+  const TlsAllocProc real = reinterpret_cast<TlsAllocProc>(reinterpret_cast<void*>(found));
   if (!real) return TLS_OUT_OF_INDEXES;
   const DWORD slot = real();
   if (slot == TLS_OUT_OF_INDEXES) return slot;
