@@ -38,7 +38,8 @@ constexpr size_t kTagSlotBytes = sizeof(void*);
 
 struct CWireArguments {
   std::vector<std::string> meshes;
-  std::string output, mode, push, scale, select, scene, frames, preview;
+  std::string output, mode, push, scale, select, scene, frames, preview, format;
+  bool formatGiven = false;
   bool outputGiven = false, modeGiven = false, pushGiven = false, scaleGiven = false, selectGiven = false;
   bool sceneGiven = false, framesGiven = false, previewGiven = false;
 };
@@ -111,6 +112,8 @@ struct CWirePlan {
   CScene scene;
   std::filesystem::path sceneFile;
   std::filesystem::path output;
+  cliio::WireFormat format = cliio::WireFormat::kObj;
+  bool toStdout = false;  // -o -
   std::optional<cliio::CFramePattern> outputPattern, previewPattern;
   std::filesystem::path preview;
   int32_t firstFrame = 0, lastFrame = 0;
@@ -150,9 +153,16 @@ CWirePlan Plan(const CWireArguments& arguments) {
   }
   plan.output = arguments.outputGiven ? arguments.output : cliio::kDefaultWireOutput;
   if (arguments.outputGiven && arguments.output.empty()) Refuse("-o: the output name is empty");
-  cliio::WireFormat format;
-  if (!cliio::WireFormatFor(plan.output, &format))
+  plan.toStdout = plan.output == "-";
+  cliio::WireFormat named;
+  if (arguments.formatGiven && !cliio::WireFormatNamed(arguments.format, &named))
+    Refuse("--format: '" + arguments.format + "' is not obj, ply, gltf or glb");
+  if (plan.toStdout && !arguments.formatGiven) Refuse("-o -: standard output needs --format obj|ply|gltf|glb");
+  if (!plan.toStdout && !cliio::WireFormatFor(plan.output, &plan.format))
     Refuse("-o: " + plan.output.string() + ": the extension is not .obj, .ply, .gltf or .glb");
+  if (!plan.toStdout && arguments.formatGiven && named != plan.format)
+    Refuse("--format " + arguments.format + ": -o " + plan.output.string() + " names another format");
+  if (arguments.formatGiven) plan.format = named;
   std::string patternError;
   if (plan.frames) {
     if (!arguments.outputGiven) Refuse("--frames: needs -o with a %d or %04d pattern for the frame number");
@@ -267,13 +277,13 @@ bool SaveRunScene(const CWirePlan& plan, const host::CHost& host, std::string* e
   return SaveScene(plan.sceneFile, saved, error);
 }
 
-void PrintSummary(const CWirePlan& plan, const std::vector<CFrameResult>& results) {
+void PrintSummary(const CWirePlan& plan, const std::vector<CFrameResult>& results, std::ostream& stream) {
   for (const CFrameResult& result : results) {
     for (size_t p = 0; p < result.groups.size(); ++p) {
       const cliio::CWireGroup& wires = result.groups[p];
       const cliio::CImportedMesh& mesh = plan.meshes[p];
-      if (plan.frames) std::cout << "frame " << result.frame << ": ";
-      std::cout << wires.name << ": vertices " << mesh.vertices.size() << ", facets " << mesh.facets.size()
+      if (plan.frames) stream << "frame " << result.frame << ": ";
+      stream << wires.name << ": vertices " << mesh.vertices.size() << ", facets " << mesh.facets.size()
                 << ", dropped " << DroppedFacets(mesh) << ", wires " << cliio::CountPolylines(wires.segments)
                 << ", segments " << wires.segments.size() << "\n";
     }
@@ -347,7 +357,10 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
   std::string error;
   for (const CFrameResult& result : results) {
     std::filesystem::path output = plan.outputPattern ? std::filesystem::path(plan.outputPattern->NameFor(result.frame)) : plan.output;
-    if (!cliio::WriteWireFile(output, result.groups, &error)) {
+    cliio::CDescriptorSink standardOutput(STDOUT_FILENO);
+    if (plan.toStdout ? !cliio::WriteWires(result.groups, plan.format, standardOutput, &error)
+                      : !cliio::WriteWireFile(output, result.groups, &error)) {
+      if (plan.toStdout) error = "standard output: " + error;
       std::cerr << "tressel: wire: " << error << "\n";
       return kExitUsage;
     }
@@ -363,7 +376,7 @@ int RunWire(const CWireArguments& arguments, const CGlobalOptions& options) {
     std::cerr << "tressel: wire: " << error << "\n";
     return kExitUsage;
   }
-  PrintSummary(plan, results);
+  PrintSummary(plan, results, plan.toStdout ? std::cerr : std::cout);  // stdout may hold the wires
   return kExitOk;
 }
 
@@ -373,7 +386,8 @@ void AddWireCommand(CLI::App& app, Action* action) {
   CLI::App* command = app.add_subcommand("wire", "Generate wires from meshes and write them to a file");
   auto arguments = std::make_shared<CWireArguments>();
   command->add_option("MESH", arguments->meshes, "mesh files, each mesh in them one child group (default: the bundled example)")->type_name("");
-  command->add_option("-o,--output", arguments->output, "output file: .obj .ply .gltf .glb (default wires.obj)")->type_name("OUT");
+  command->add_option("-o,--output", arguments->output, "output file: .obj .ply .gltf .glb (default wires.obj); - is standard output, with --format")->type_name("OUT");
+  command->add_option("--format", arguments->format, "output format, for -o - (standard output): obj ply gltf glb")->type_name("FMT");
   command->add_option("--mode", arguments->mode, "0: a ring per facet, 1: border chains, 2: border chains after merging coincident vertices")->type_name("0|1|2");
   command->add_option("--push", arguments->push, "distance along the facet normals (default 10)")->type_name("X");
   command->add_option("--scale", arguments->scale, "factor about each wire's centre (default 1)")->type_name("Y");
@@ -383,6 +397,7 @@ void AddWireCommand(CLI::App& app, Action* action) {
   command->add_option("--preview", arguments->preview, "also draw the wires to a .png or .svg")->type_name("FILE");
   command->callback([command, action, arguments] {
     arguments->outputGiven = command->count("--output") > 0;
+    arguments->formatGiven = command->count("--format") > 0;
     arguments->modeGiven = command->count("--mode") > 0;
     arguments->pushGiven = command->count("--push") > 0;
     arguments->scaleGiven = command->count("--scale") > 0;

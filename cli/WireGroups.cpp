@@ -82,17 +82,15 @@ cliio::CWireGroup WiresOf(const std::string& name, const host::CReceivedGeometry
   cliio::CWireGroup wires;
   wires.name = name;
   if (!received.deleted) return wires;
-  wires.vertices.reserve(received.vertices.size());
-  for (const host::CReceivedVertex& source : received.vertices) {
-    cliio::CWireVertex vertex;
-    vertex.position[0] = source.vertex.position.x;
-    vertex.position[1] = source.vertex.position.y;
-    vertex.position[2] = source.vertex.position.z;
-    vertex.u = source.vertex.uvw.x;
-    vertex.vectorA[0] = source.vertex.vectorA.x;
-    vertex.vectorA[1] = source.vertex.vectorA.y;
-    vertex.vectorA[2] = source.vertex.vectorA.z;
-    wires.vertices.push_back(vertex);
+  const host::CReceivedVertices& vertices = received.vertices;
+  wires.vertices.resize(vertices.size());
+  for (size_t i = 0; i < vertices.size(); ++i) {
+    const host::CVec3 position = vertices.Position(i);
+    cliio::CWireVertex& vertex = wires.vertices[i];
+    vertex.position[0] = position.x;
+    vertex.position[1] = position.y;
+    vertex.position[2] = position.z;
+    vertex.u = vertices.U(i);
   }
   wires.segments.reserve(received.facets.size());
   for (const host::CReceivedFacet& facet : received.facets)

@@ -27,8 +27,8 @@ host::CChildGroup ChildGroupFor(const cliio::CImportedMesh& mesh);
 // matrices.
 int DroppedFacets(const cliio::CImportedMesh& mesh);
 
-// The wires a group holds: its received vertices (position, u = uvw.x,
-// vectorA) and its segments, or none when the latest 'GENM' gave it no 'DELG'.
+// The wires a group holds: its received vertices (position, u = uvw.x) and
+// its segments, or none when the latest 'GENM' gave it no 'DELG'.
 cliio::CWireGroup WiresOf(const std::string& name, const host::CReceivedGeometry& received);
 
 }  // namespace cli

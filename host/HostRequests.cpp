@@ -299,19 +299,19 @@ int32_t CHost::ServeAddVertex(CCommandFrame& frame, HostAddVertexRec& rec, CTrac
   if (!frame.output)
     return Violate("geometry before DELG", Request::kAddVertex, "no group's geometry was dropped yet in this command");
   if (int32_t code = Intercept(Request::kAddVertex, &rec)) return code;
-  CReceivedVertex received;
-  received.vertex.color = rec.color;
-  received.vertex.position = Take(rec.position);
-  received.vertex.vectorA = Take(rec.vectorA);
-  received.vertex.vectorB = Take(rec.vectorB);
-  received.vertex.uvw = Take(rec.uvw);
-  received.hostIndex = mNextVertexIndex++;
-  std::vector<CReceivedVertex>& vertices = frame.output->received.vertices;
-  frame.added.resize(size_t(int64_t(received.hostIndex) - frame.firstVertexIndex));
+  CHostVertex vertex;
+  vertex.color = rec.color;
+  vertex.position = Take(rec.position);
+  vertex.vectorA = Take(rec.vectorA);
+  vertex.vectorB = Take(rec.vectorB);
+  vertex.uvw = Take(rec.uvw);
+  const int32_t hostIndex = mNextVertexIndex++;
+  CReceivedVertices& vertices = frame.output->received.vertices;
+  frame.added.resize(size_t(int64_t(hostIndex) - frame.firstVertexIndex));
   frame.added.push_back(CCommandFrame::CAddedVertex{frame.output, vertices.size()});
-  vertices.push_back(received);
-  rec.vertexIndex = received.hostIndex;
-  trace.value = received.hostIndex;
+  vertices.Add(vertex, hostIndex);
+  rec.vertexIndex = hostIndex;
+  trace.value = hostIndex;
   return 0;
 }
 
@@ -332,13 +332,11 @@ int32_t CHost::ServeAddFacet(CCommandFrame& frame, HostAddFacetRec& rec) {
   CReceivedGeometry& received = frame.output->received;
   CReceivedFacet facet;
   facet.color = rec.color;
-  facet.corners = rec.corners;
-  std::memcpy(facet.vert, rec.vert, sizeof facet.vert);
   // The position recorded at 'ADDV'; a nested command's 'DELG' of this group
   // may have dropped the vertex since, which the index check below notices.
   auto positionOf = [&received, &frame](int32_t hostIndex) {
     const size_t position = frame.Added(hostIndex)->position;
-    return (position < received.vertices.size() && received.vertices[position].hostIndex == hostIndex) ? int(position) : -1;
+    return (position < received.vertices.size() && received.vertices.HostIndex(position) == hostIndex) ? int32_t(position) : -1;
   };
   facet.first = positionOf(rec.vert[0]);
   facet.second = positionOf(rec.vert[1]);

@@ -7,7 +7,10 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "host/BlockList.h"
 
 namespace host {
 
@@ -50,27 +53,82 @@ struct CHostFacet {
 };
 CHostFacet Facet(std::initializer_list<int32_t> corners, uint32_t color = 0xFFFFFFFFu);
 
-// A generated segment as received through 'ADDF'.
+// A generated segment as received through 'ADDF' (always two corners; the
+// host checks that). The ends are 0-based positions in the group's received
+// vertices, -1 for a vertex a nested command's 'DELG' dropped since.
 struct CReceivedFacet {
+  static constexpr int16_t corners = 2;  // 'ADDF' refuses any other count
   uint32_t color = 0;
-  int16_t corners = 0;
-  int32_t vert[4] = {0, 0, 0, 0};  // as sent: indices the host gave out
-  int first = -1;                  // 0-based positions in CReceivedGeometry::vertices
-  int second = -1;
+  int32_t first = -1;
+  int32_t second = -1;
 };
 
-// A generated vertex as received through 'ADDV'.
+// A generated vertex as received through 'ADDV', and the index the host
+// answered.
 struct CReceivedVertex {
   CHostVertex vertex;
-  int32_t hostIndex = 0;  // what the host answered
+  int32_t hostIndex = 0;
+};
+
+// The vertices a group received, held compactly. A module sends
+// single-precision values widened to double, its vectorB is its position under
+// identity setup matrices, and uvw's v and w are zero: such a vertex is stored
+// as 36 bytes of floats and reads back bit for bit. Any other vertex is kept in
+// full beside its compact entry (binary search, O(log n) per read of such a
+// vertex). Adding is constant time and never moves stored vertices.
+class CReceivedVertices {
+ public:
+  size_t size() const { return mPacked.size(); }
+  bool empty() const { return mPacked.empty(); }
+  void Add(const CHostVertex& vertex, int32_t hostIndex);
+  void clear();
+
+  // The vertex exactly as it was sent.
+  CReceivedVertex operator[](size_t index) const;
+  CVec3 Position(size_t index) const;
+  double U(size_t index) const;  // uvw.x: the parameter along the wire
+  int32_t HostIndex(size_t index) const { return mPacked[index].hostIndex; }
+  // How many vertices are kept in full (for the tests).
+  size_t FullCount() const { return mFull.size(); }
+
+  class const_iterator {
+   public:
+    const_iterator(const CReceivedVertices* list, size_t index) : mList(list), mIndex(index) {}
+    CReceivedVertex operator*() const { return (*mList)[mIndex]; }
+    const_iterator& operator++() {
+      ++mIndex;
+      return *this;
+    }
+    bool operator!=(const const_iterator& other) const { return mIndex != other.mIndex; }
+
+   private:
+    const CReceivedVertices* mList;
+    size_t mIndex;
+  };
+  const_iterator begin() const { return const_iterator(this, 0); }
+  const_iterator end() const { return const_iterator(this, size()); }
+
+ private:
+  struct CPacked {
+    float position[3];
+    float u;
+    float vectorA[3];
+    uint32_t color;
+    int32_t hostIndex;
+  };
+  // The full vertex at `index`, or null when the compact entry says it all.
+  const CHostVertex* Full(size_t index) const;
+
+  CBlockList<CPacked> mPacked;
+  std::vector<std::pair<size_t, CHostVertex>> mFull;  // by ascending index
 };
 
 // The wire geometry the host holds for one child group.
 struct CReceivedGeometry {
   bool deleted = false;  // 'DELG' arrived during the latest 'GENM'
   int deleteCount = 0;   // 'DELG' requests over the host's life
-  std::vector<CReceivedVertex> vertices;
-  std::vector<CReceivedFacet> facets;
+  CReceivedVertices vertices;
+  CBlockList<CReceivedFacet> facets;
 };
 
 struct CChildGroup {

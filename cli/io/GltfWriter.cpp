@@ -1,9 +1,12 @@
-// Writes wire groups as glTF 2.0: one node and one mesh per group, a LINES
-// primitive (mode 1) with POSITION (float32, with min/max), TEXCOORD_0 = (u, 0)
-// and uint32 indices; a group without segments keeps its vertices as POINTS
-// and a group without vertices is a node only. The buffer is embedded as a
-// base64 data URI (.gltf) or carried in the BIN chunk (.glb). All binary data
-// is little-endian. Linear in the number of vertices and segments.
+// Writes wire groups as glTF 2.0: one node, one mesh and one material (the
+// group's colour, WireColours.h) per group; a LINES primitive (mode 1) with
+// POSITION (float32, with min/max), TEXCOORD_0 = (u, 0) and uint32 indices; a
+// group without segments keeps its vertices as POINTS and a group without
+// vertices is a node only. The buffer is embedded as a base64 data URI
+// (.gltf) or carried in the BIN chunk (.glb). All binary data is
+// little-endian. Two passes: the bounds and the layout first, so the JSON can
+// go out before the buffer streams behind it. Linear in the number of
+// vertices and segments.
 #include <float.h>
 #include <stdint.h>
 #include <string.h>
@@ -11,6 +14,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "cli/io/WireColours.h"
 #include "cli/io/WireWriters.h"
 
 namespace cliio {
@@ -23,61 +27,100 @@ constexpr int kArrayBuffer = 34962;
 constexpr int kElementArrayBuffer = 34963;
 constexpr int kFloat = 5126;
 constexpr int kUnsignedInt = 5125;
+constexpr const char* kDataUri = "data:application/octet-stream;base64,";
 
-void AppendUint32(std::string* out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out->push_back(static_cast<char>((value >> shift) & 0xFF));
-}
-
-void AppendFloat(std::string* out, float value) {
-  uint32_t bits;
-  memcpy(&bits, &value, sizeof bits);
-  AppendUint32(out, bits);
-}
-
-std::string Base64(const std::string& data) {
-  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((data.size() + 2) / 3 * 4);
-  for (size_t i = 0; i < data.size(); i += 3) {
-    const size_t left = data.size() - i;
-    uint32_t chunk = static_cast<uint8_t>(data[i]) << 16;
-    if (left > 1) chunk |= static_cast<uint8_t>(data[i + 1]) << 8;
-    if (left > 2) chunk |= static_cast<uint8_t>(data[i + 2]);
-    out += kAlphabet[(chunk >> 18) & 63];
-    out += kAlphabet[(chunk >> 12) & 63];
-    out += left > 1 ? kAlphabet[(chunk >> 6) & 63] : '=';
-    out += left > 2 ? kAlphabet[chunk & 63] : '=';
-  }
-  return out;
-}
-
-// Adds a buffer view over bytes [offset, end of buffer) and an accessor on it.
-int AddAccessor(json* document, const std::string& buffer, size_t offset, int target, int componentType,
-                const char* type, size_t count) {
+// Adds a buffer view over [offset, offset + length) and an accessor on it.
+int AddAccessor(json* document, size_t offset, size_t length, int target, int componentType, const char* type,
+                size_t count) {
   json& views = (*document)["bufferViews"];
-  views.push_back({{"buffer", 0}, {"byteOffset", offset}, {"byteLength", buffer.size() - offset}, {"target", target}});
+  views.push_back({{"buffer", 0}, {"byteOffset", offset}, {"byteLength", length}, {"target", target}});
   json& accessors = (*document)["accessors"];
   accessors.push_back(
       {{"bufferView", views.size() - 1}, {"componentType", componentType}, {"count", count}, {"type", type}});
   return static_cast<int>(accessors.size() - 1);
 }
 
+// Hands buffer bytes on as they are (GLB) or as base64 text (.gltf), three
+// bytes at a time.
+class CBufferOut {
+ public:
+  CBufferOut(CBufferedWriter& out, bool base64) : mOut(out), mBase64(base64) {}
+  void Uint32(uint32_t value) {
+    if (!mBase64) return mOut.Uint32(value);
+    for (int i = 0; i < 4; ++i) Byte(uint8_t(value >> (8 * i)));
+  }
+  void Float(float value) {
+    uint32_t bits;
+    memcpy(&bits, &value, sizeof bits);
+    Uint32(bits);
+  }
+  // Pads base64 text to whole quads.
+  void End() {
+    if (!mBase64 || mPending == 0) return;
+    const uint32_t chunk = mChunk << (8 * (3 - mPending));
+    char quad[4] = {kAlphabet[(chunk >> 18) & 63], kAlphabet[(chunk >> 12) & 63],
+                    mPending > 1 ? kAlphabet[(chunk >> 6) & 63] : '=', '='};
+    mOut.Bytes(quad, 4);
+    mPending = 0;
+  }
+
+ private:
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  void Byte(uint8_t byte) {
+    mChunk = (mChunk << 8) | byte;
+    if (++mPending < 3) return;
+    char quad[4] = {kAlphabet[(mChunk >> 18) & 63], kAlphabet[(mChunk >> 12) & 63], kAlphabet[(mChunk >> 6) & 63],
+                    kAlphabet[mChunk & 63]};
+    mOut.Bytes(quad, 4);
+    mChunk = 0;
+    mPending = 0;
+  }
+
+  CBufferedWriter& mOut;
+  bool mBase64;
+  uint32_t mChunk = 0;
+  int mPending = 0;
+};
+
+void WriteBuffer(const std::vector<CWireGroup>& groups, CBufferOut& buffer, CBufferedWriter& out) {
+  for (const CWireGroup& group : groups) {
+    for (const CWireVertex& vertex : group.vertices)
+      for (int i = 0; i < 3; ++i) buffer.Float(static_cast<float>(vertex.position[i]));
+    for (const CWireVertex& vertex : group.vertices) {
+      buffer.Float(static_cast<float>(vertex.u));
+      buffer.Float(0.0f);
+      out.Advance(1);
+    }
+    for (const CWireSegment& segment : group.segments) {
+      buffer.Uint32(static_cast<uint32_t>(segment.a));
+      buffer.Uint32(static_cast<uint32_t>(segment.b));
+      out.Advance(1);
+    }
+    if (!out.Ok()) return;
+  }
+  buffer.End();
+}
+
 }  // namespace
 
-bool SerializeGltf(const std::vector<CWireGroup>& groups, bool binary, std::string* bytes, std::string* detail) {
+bool WriteGltf(const std::vector<CWireGroup>& groups, bool binary, CByteSink& sink, std::string* detail,
+               const WriteProgress& progress) {
   json document;
   document["asset"] = {{"version", "2.0"}, {"generator", "tressel wire"}};
   document["accessors"] = json::array();
   document["bufferViews"] = json::array();
+  document["materials"] = json::array();
   document["meshes"] = json::array();
   document["nodes"] = json::array();
-  std::string buffer;
+  const std::vector<CRgb> colours = GroupColours(groups.size());
+  size_t bufferSize = 0;
+  uint64_t work = 0;
   for (size_t g = 0; g < groups.size(); ++g) {
     const CWireGroup& group = groups[g];
+    work += group.vertices.size() + group.segments.size();
     json node = {{"name", group.name}};
     if (!group.vertices.empty()) {
       float low[3] = {FLT_MAX, FLT_MAX, FLT_MAX}, high[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
-      const size_t positionsAt = buffer.size();
       for (size_t v = 0; v < group.vertices.size(); ++v) {
         for (int i = 0; i < 3; ++i) {
           const double coordinate = group.vertices[v].position[i];
@@ -89,30 +132,32 @@ bool SerializeGltf(const std::vector<CWireGroup>& groups, bool binary, std::stri
           const float value = static_cast<float>(coordinate);
           low[i] = std::fmin(low[i], value);
           high[i] = std::fmax(high[i], value);
-          AppendFloat(&buffer, value);
         }
       }
+      const size_t count = group.vertices.size();
       json attributes;
-      attributes["POSITION"] =
-          AddAccessor(&document, buffer, positionsAt, kArrayBuffer, kFloat, "VEC3", group.vertices.size());
+      attributes["POSITION"] = AddAccessor(&document, bufferSize, 12 * count, kArrayBuffer, kFloat, "VEC3", count);
+      bufferSize += 12 * count;
       document["accessors"].back()["min"] = {low[0], low[1], low[2]};
       document["accessors"].back()["max"] = {high[0], high[1], high[2]};
-      const size_t texturesAt = buffer.size();
-      for (const CWireVertex& vertex : group.vertices) {
-        AppendFloat(&buffer, static_cast<float>(vertex.u));
-        AppendFloat(&buffer, 0.0f);
-      }
-      attributes["TEXCOORD_0"] =
-          AddAccessor(&document, buffer, texturesAt, kArrayBuffer, kFloat, "VEC2", group.vertices.size());
-      json primitive = {{"attributes", attributes}, {"mode", group.segments.empty() ? 0 : 1}};
+      attributes["TEXCOORD_0"] = AddAccessor(&document, bufferSize, 8 * count, kArrayBuffer, kFloat, "VEC2", count);
+      bufferSize += 8 * count;
+      const CRgb& colour = colours[g];
+      document["materials"].push_back(
+          {{"name", group.name},
+           {"pbrMetallicRoughness",
+            {{"baseColorFactor",
+              {LinearFromSrgb(colour.red), LinearFromSrgb(colour.green), LinearFromSrgb(colour.blue), 1.0}},
+             {"metallicFactor", 0.0},
+             {"roughnessFactor", 1.0}}}});
+      json primitive = {{"attributes", attributes},
+                        {"mode", group.segments.empty() ? 0 : 1},
+                        {"material", document["materials"].size() - 1}};
       if (!group.segments.empty()) {
-        const size_t indicesAt = buffer.size();
-        for (const CWireSegment& segment : group.segments) {
-          AppendUint32(&buffer, static_cast<uint32_t>(segment.a));
-          AppendUint32(&buffer, static_cast<uint32_t>(segment.b));
-        }
-        primitive["indices"] = AddAccessor(&document, buffer, indicesAt, kElementArrayBuffer, kUnsignedInt, "SCALAR",
+        const size_t length = 8 * group.segments.size();
+        primitive["indices"] = AddAccessor(&document, bufferSize, length, kElementArrayBuffer, kUnsignedInt, "SCALAR",
                                            group.segments.size() * 2);
+        bufferSize += length;
       }
       document["meshes"].push_back({{"name", group.name}, {"primitives", json::array({primitive})}});
       node["mesh"] = document["meshes"].size() - 1;
@@ -120,7 +165,7 @@ bool SerializeGltf(const std::vector<CWireGroup>& groups, bool binary, std::stri
     document["nodes"].push_back(node);
   }
   // Empty arrays are not allowed by the format's schema.
-  for (const char* key : {"accessors", "bufferViews", "meshes", "nodes"})
+  for (const char* key : {"accessors", "bufferViews", "materials", "meshes", "nodes"})
     if (document[key].empty()) document.erase(key);
   json scene = json::object();
   if (document.contains("nodes")) {
@@ -129,39 +174,48 @@ bool SerializeGltf(const std::vector<CWireGroup>& groups, bool binary, std::stri
   }
   document["scenes"] = json::array({scene});
   document["scene"] = 0;
-  if (!buffer.empty()) {
-    json entry = {{"byteLength", buffer.size()}};
-    if (!binary) entry["uri"] = "data:application/octet-stream;base64," + Base64(buffer);
+  if (bufferSize) {
+    json entry = {{"byteLength", bufferSize}};
+    if (!binary) entry["uri"] = kDataUri;
     document["buffers"] = json::array({entry});
   }
   // Names come from mesh files and need not be UTF-8; invalid bytes become U+FFFD.
   std::string text = document.dump(-1, ' ', false, json::error_handler_t::replace);
+
+  CBufferedWriter out(sink, progress, work);
   if (!binary) {
-    *bytes = std::move(text) + "\n";
-    return true;
+    // The keys are written in sorted order, so the first data URI in the text
+    // is the buffer's: "buffers" sorts before the named "materials",
+    // "meshes" and "nodes". The base64 text goes between it and its quote.
+    const size_t split = bufferSize ? text.find(kDataUri) + strlen(kDataUri) : text.size();
+    out.Text(std::string_view(text).substr(0, split));
+    CBufferOut buffer(out, true);
+    WriteBuffer(groups, buffer, out);
+    out.Text(std::string_view(text).substr(split));
+    out.Char('\n');
+    return out.Finish(detail);
   }
   while (text.size() % 4) text += ' ';
-  while (buffer.size() % 4) buffer += '\0';
-  std::string out;
-  const size_t total = 12 + 8 + text.size() + (buffer.empty() ? 0 : 8 + buffer.size());
+  const size_t paddedBuffer = (bufferSize + 3) / 4 * 4;
+  const uint64_t total = 12 + 8 + uint64_t(text.size()) + (bufferSize ? 8 + paddedBuffer : 0);
   if (total > UINT32_MAX) {
     *detail = "the wires are too large for a .glb file";
     return false;
   }
-  out.reserve(total);
-  AppendUint32(&out, 0x46546C67u);  // "glTF"
-  AppendUint32(&out, 2);
-  AppendUint32(&out, static_cast<uint32_t>(total));
-  AppendUint32(&out, static_cast<uint32_t>(text.size()));
-  AppendUint32(&out, 0x4E4F534Au);  // "JSON"
-  out += text;
-  if (!buffer.empty()) {
-    AppendUint32(&out, static_cast<uint32_t>(buffer.size()));
-    AppendUint32(&out, 0x004E4942u);  // "BIN\0"
-    out += buffer;
+  out.Uint32(0x46546C67u);  // "glTF"
+  out.Uint32(2);
+  out.Uint32(static_cast<uint32_t>(total));
+  out.Uint32(static_cast<uint32_t>(text.size()));
+  out.Uint32(0x4E4F534Au);  // "JSON"
+  out.Text(text);
+  if (bufferSize) {
+    out.Uint32(static_cast<uint32_t>(paddedBuffer));
+    out.Uint32(0x004E4942u);  // "BIN\0"
+    CBufferOut buffer(out, false);
+    WriteBuffer(groups, buffer, out);
+    for (size_t pad = bufferSize; pad < paddedBuffer; ++pad) out.Char('\0');
   }
-  *bytes = std::move(out);
-  return true;
+  return out.Finish(detail);
 }
 
 }  // namespace cliio

@@ -29,7 +29,7 @@ bool CheckWireGroups(const std::vector<CWireGroup>& groups, std::string* detail)
     for (size_t v = 0; v < group.vertices.size(); ++v) {
       const CWireVertex& vertex = group.vertices[v];
       bool finite = std::isfinite(vertex.u);
-      for (int i = 0; i < 3; ++i) finite = finite && std::isfinite(vertex.position[i]) && std::isfinite(vertex.vectorA[i]);
+      for (int i = 0; i < 3; ++i) finite = finite && std::isfinite(vertex.position[i]);
       if (!finite) {
         *detail = label + " vertex " + std::to_string(v) + " is not finite";
         return false;

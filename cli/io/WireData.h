@@ -11,10 +11,11 @@
 
 namespace cliio {
 
+// Values as the module sent them: single-precision numbers widened to double
+// under identity setup matrices, any double otherwise.
 struct CWireVertex {
   double position[3] = {0, 0, 0};
-  double u = 0;                    // 0 to 1 along the wire
-  double vectorA[3] = {0, 0, 0};   // the direction the module sent with the vertex
+  double u = 0;  // 0 to 1 along the wire
 };
 
 // 0-based indices into the group's vertices.

@@ -1,4 +1,5 @@
-// Wire output files of `tressel wire`, chosen by the output's extension.
+// Wire output files of `tressel wire`: OBJ, PLY, glTF and GLB, written to any
+// sink (ByteSink.h) through one fixed buffer, with progress and cancel.
 #ifndef TRESSEL_CLI_IO_WIREWRITERS_H
 #define TRESSEL_CLI_IO_WIREWRITERS_H
 
@@ -6,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/io/ByteSink.h"
 #include "cli/io/WireData.h"
 
 namespace cliio {
@@ -18,20 +20,33 @@ constexpr const char* kDefaultWireOutput = "wires.obj";
 // The format named by `file`'s extension (.obj .ply .gltf .glb, any case);
 // false for any other extension.
 bool WireFormatFor(const std::filesystem::path& file, WireFormat* format);
+// The format named `name` (obj ply gltf glb, any case); false for any other.
+bool WireFormatNamed(const std::string& name, WireFormat* format);
 
-// The bytes of a wire file: OBJ and PLY as text, glTF as JSON with the buffer
-// embedded as a data URI, GLB as the binary container. False with *detail
-// when the groups fail CheckWireGroups or (glTF) a coordinate does not fit a
-// 32-bit float. REQUIRES: bytes and detail != nullptr.
+// Writes the wires to `sink`: OBJ and PLY as text, glTF as JSON with the
+// buffer embedded as a data URI, GLB as the binary container. Nothing is
+// handed to the sink before the groups passed CheckWireGroups and (glTF) every
+// coordinate fits a 32-bit float; otherwise false with *detail saying why.
+// Also false with *detail when the sink fails or `progress` says stop
+// (kWriteCancelled): the sink then holds a part of the file.
+// REQUIRES: detail != nullptr.
+bool WriteWires(const std::vector<CWireGroup>& groups, WireFormat format, CByteSink& sink, std::string* detail,
+                const WriteProgress& progress = nullptr);
+
+// The same into a string (tests, small outputs).
 bool SerializeWires(const std::vector<CWireGroup>& groups, WireFormat format, std::string* bytes, std::string* detail);
 
-// Checks, serialises by extension and writes `file` atomically (AtomicFile.h):
-// a failure leaves no partial file and an existing one untouched, and sets
-// *error to one line that begins with `file`. REQUIRES: error != nullptr.
-bool WriteWireFile(const std::filesystem::path& file, const std::vector<CWireGroup>& groups, std::string* error);
+// Writes `file` in the format its extension names, through a temporary file
+// beside it that is renamed over `file` only once complete and flushed to
+// disk: a failure or a cancel leaves no partial file and an existing one
+// untouched, and sets *error to one line that begins with `file`.
+// REQUIRES: error != nullptr.
+bool WriteWireFile(const std::filesystem::path& file, const std::vector<CWireGroup>& groups, std::string* error,
+                   const WriteProgress& progress = nullptr);
 
-// The glTF and GLB bytes (GltfWriter.cpp). REQUIRES: CheckWireGroups(groups).
-bool SerializeGltf(const std::vector<CWireGroup>& groups, bool binary, std::string* bytes, std::string* detail);
+// glTF and GLB (GltfWriter.cpp). REQUIRES: CheckWireGroups(groups).
+bool WriteGltf(const std::vector<CWireGroup>& groups, bool binary, CByteSink& sink, std::string* detail,
+               const WriteProgress& progress);
 
 }  // namespace cliio
 

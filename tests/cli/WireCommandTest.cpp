@@ -47,6 +47,7 @@ struct ObjVertex {
 struct ObjGroup {
   std::string name;
   std::vector<std::vector<ObjVertex>> polylines;
+  std::string lastCorner;  // of the latest `l`
   size_t Segments() const {
     size_t count = 0;
     for (const auto& line : polylines) count += line.size() - 1;
@@ -54,7 +55,7 @@ struct ObjGroup {
   }
 };
 
-// Reads what the OBJ writer produces: `o`, `v x y z`, `vt u 0`, `l a/a b/b ...`.
+// Reads what the OBJ writer produces: `o`, `v x y z`, `vt u 0`, `l a/ta b/tb`.
 std::vector<ObjGroup> ParseObj(const std::string& text) {
   std::vector<ObjGroup> groups;
   std::vector<ObjVertex> vertices;
@@ -77,17 +78,24 @@ std::vector<ObjGroup> ParseObj(const std::string& text) {
       words >> u;
       us.push_back(u);
     } else if (keyword == "l") {
-      std::vector<ObjVertex> polyline;
+      // Segments in a row, each beginning at the corner (v/vt) where the one
+      // before ended, form one polyline.
+      std::vector<std::string> corners;
       std::string corner;
-      while (words >> corner) {
-        size_t slash = corner.find('/');
-        size_t v = std::stoul(corner.substr(0, slash)) - 1;
-        size_t t = slash == std::string::npos ? v : std::stoul(corner.substr(slash + 1)) - 1;
+      while (words >> corner) corners.push_back(corner);
+      if (groups.empty() || corners.empty()) continue;
+      ObjGroup& group = groups.back();
+      const bool continues = !group.polylines.empty() && group.lastCorner == corners.front();
+      if (!continues) group.polylines.emplace_back();
+      for (size_t k = continues ? 1 : 0; k < corners.size(); ++k) {
+        size_t slash = corners[k].find('/');
+        size_t v = std::stoul(corners[k].substr(0, slash)) - 1;
+        size_t t = slash == std::string::npos ? v : std::stoul(corners[k].substr(slash + 1)) - 1;
         ObjVertex vertex = vertices.at(v);
         vertex.u = us.at(t);
-        polyline.push_back(vertex);
+        group.polylines.back().push_back(vertex);
       }
-      if (!groups.empty()) groups.back().polylines.push_back(polyline);
+      group.lastCorner = corners.back();
     }
   }
   return groups;
@@ -325,6 +333,9 @@ TEST_F(WireCommandTest, ErrorsNameTheirFileOrFlag) {
       {"--select " + std::string(255, '1') + " -o keep.obj", "--select"},
       {"--frames 1-x -o 'k%d.obj'", "--frames"},
       {"-o wires.txt", "wires.txt"},
+      {"-o -", "--format"},
+      {"-o - --format stl", "stl"},
+      {"-o keep.obj --format ply", "--format ply"},
       {"--preview p.jpg -o keep.obj", "--preview"},
       {"-o " + Quote((folder / "no-such-folder" / "w.obj").string()), "no-such-folder/w.obj"},
   };
@@ -375,6 +386,21 @@ TEST_F(WireCommandTest, ImporterTestModels) {
     EXPECT_GE(segments[0], segments[1]) << file << ": a facet's ring holds all its edges, border or not";
     EXPECT_GE(segments[1], segments[2]) << file << ": merging can only remove border edges";
   }
+}
+
+// -o - streams the same bytes the file would hold to standard output, and
+// the summary goes to standard error instead.
+TEST_F(WireCommandTest, StandardOutputTakesTheWiresInTheNamedFormat) {
+  for (const char* format : {"obj", "ply", "gltf", "glb"}) {
+    const std::string file = std::string("w.") + format;
+    Outcome written = Wire(folder, Quote(example) + " --mode 2 -o " + file);
+    ASSERT_EQ(written.status, 0) << written.err;
+    Outcome piped = Wire(folder, Quote(example) + " --mode 2 -o - --format " + format);
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, ReadText(folder / file)) << format;
+    EXPECT_EQ(piped.err, written.out) << format;
+  }
+  EXPECT_FALSE(fs::exists(folder / "-"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include <cmath>
+#include <set>
 #include <nlohmann/json.hpp>
 
 #include "TestFiles.h"
@@ -86,7 +87,8 @@ TEST(ObjWriter, WritesGroupsPolylinesAndExactDoubles) {
     }
   }
   EXPECT_EQ(objects, (std::vector<std::string>{"ring", "second line"}));
-  EXPECT_EQ(polylines, (std::vector<std::string>{"1/1 2/2 3/3 1/1", "4/4 5/5", "6/6 7/7"}));
+  // One segment per `l`; the ring 0-1-2-0 is closed by its indices already.
+  EXPECT_EQ(polylines, (std::vector<std::string>{"1/1 2/2", "2/2 3/3", "3/3 1/1", "4/4 5/5", "6/6 7/7"}));
   ASSERT_EQ(positions.size(), 7u);
   ASSERT_EQ(textures.size(), 7u);
   size_t at = 0;
@@ -121,8 +123,10 @@ TEST(PlyWriter, WritesVerticesWithUAndEdgesNumberedAcrossGroups) {
       break;
     }
   }
+  // Not every value is a float: the coordinates are declared double.
   EXPECT_EQ(properties, (std::vector<std::string>{"property double x", "property double y", "property double z",
-                                                  "property double u", "property int vertex1",
+                                                  "property double u", "property uchar red", "property uchar green",
+                                                  "property uchar blue", "property int vertex1",
                                                   "property int vertex2"}));
   ASSERT_EQ(vertexCount, 7u);
   ASSERT_EQ(edgeCount, 5u);
@@ -132,6 +136,17 @@ TEST(PlyWriter, WritesVerticesWithUAndEdgesNumberedAcrossGroups) {
   third >> x >> y >> z >> u;
   EXPECT_EQ(Bits(x), Bits(-1e300));
   EXPECT_EQ(Bits(u), Bits(2.0 / 3.0));
+  // Every vertex carries its group's colour, a different one per group.
+  std::vector<std::string> colours;
+  for (size_t v = 0; v < vertexCount; ++v) {
+    std::istringstream fields(lines[body + v]);
+    std::string skip, red, green, blue;
+    fields >> skip >> skip >> skip >> skip >> red >> green >> blue;
+    colours.push_back(red + " " + green + " " + blue);
+  }
+  for (size_t v = 1; v < 5; ++v) EXPECT_EQ(colours[v], colours[0]);
+  EXPECT_EQ(colours[6], colours[5]);
+  EXPECT_NE(colours[5], colours[0]);
   std::vector<std::string> edges(lines.begin() + body + vertexCount, lines.end());
   EXPECT_EQ(edges, (std::vector<std::string>{"0 1", "1 2", "2 0", "3 4", "5 6"}));
 }
@@ -222,6 +237,16 @@ void CheckGltf(const nlohmann::json& document, const std::string& buffer) {
       EXPECT_EQ(Uint32At(buffer, offset + 8 * s + 4), static_cast<uint32_t>(groups[g].segments[s].b));
     }
   }
+  // A material per group with a mesh, each its own colour.
+  ASSERT_EQ(document["materials"].size(), 3u);
+  std::set<std::vector<double>> colours;
+  for (size_t g : {0, 1, 3}) {
+    const nlohmann::json& primitive = document["meshes"][document["nodes"][g]["mesh"].get<int>()]["primitives"][0];
+    const nlohmann::json& material = document["materials"][primitive["material"].get<int>()];
+    EXPECT_EQ(material["name"], groups[g].name);
+    colours.insert(material["pbrMetallicRoughness"]["baseColorFactor"].get<std::vector<double>>());
+  }
+  EXPECT_EQ(colours.size(), 3u);
   const nlohmann::json& points = document["meshes"][document["nodes"][3]["mesh"].get<int>()]["primitives"][0];
   EXPECT_EQ(points["mode"], 0);
   EXPECT_FALSE(points.contains("indices"));
