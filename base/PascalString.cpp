@@ -161,23 +161,18 @@ bool PascalString::GetDouble(double& v) const {
   return true;
 }
 
-// Text whose value does not fit in 32 bits is not a valid number: the result
-// is false and v is the nearest int32 (INT32_MIN or INT32_MAX), so a caller
-// that clamps to limits still gets the sensible side.
+// A whole number beyond 32 bits (or beyond the platform's long, 32 bits on
+// Windows) saturates to INT32_MIN or INT32_MAX and still reads: "1-99999999999"
+// is a range up to a very large number on every platform.
 bool PascalString::GetLong(int& v) const {
   v = 0;
   if (IsEmpty()) return false;
   if (Length() == 1 && data_[1] == '-') return true;
   char* end = nullptr;
-  errno = 0;
+  const int saved = errno;
   const long value = strtol(c_str(), &end, 10);
-  const bool overflow = errno == ERANGE || value > INT32_MAX || value < INT32_MIN;
-  errno = 0;
-  if (overflow) {
-    v = value < 0 ? INT32_MIN : INT32_MAX;
-    return false;
-  }
-  v = static_cast<int>(value);
+  errno = saved;
+  v = value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : static_cast<int>(value);
   return end == c_str() + Length();
 }
 

@@ -46,7 +46,7 @@ class PascalString {
   PascalString& Trim(const char* set);
 
   bool GetDouble(double& v) const;
-  // False for text beyond 32 bits, with v saturated to INT32_MIN / INT32_MAX.
+  // Beyond 32 bits v saturates to INT32_MIN / INT32_MAX and the text still reads.
   bool GetLong(int& v) const;
   void SetDouble(double x, short digits);
 

@@ -63,12 +63,24 @@ TRESSEL_ENTRY int32_t Main(uint32_t selector, int32_t recordSize, void* record) 
       }
       if (task.status == 0) task.Run();
       answer = task.result;
+      // The close is under the catch-all too: whatever the host's close
+      // raises answers 1 and never leaves Main.
+      if (openedHere) {
+        openedHere = false;
+        PluginTask::CloseRFile();
+      }
     } catch (...) {
       answer = kResultMemory;
     }
-    // The file is closed on every way out, so a later call never finds a
-    // handle left over from a failed one.
-    if (openedHere) PluginTask::CloseRFile();
+    // After an exception the file is still closed, so a later call never
+    // finds a handle left over from a failed one.
+    if (openedHere) {
+      try {
+        PluginTask::CloseRFile();
+      } catch (...) {
+        answer = kResultMemory;
+      }
+    }
   }
 
   --stackCount;

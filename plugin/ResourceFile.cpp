@@ -25,9 +25,11 @@ bool PluginTask::OpenRFile() {
 }
 
 bool PluginTask::CloseRFile() {
-  if (theRF) {
-    EI_CloseResourceFile(theRF);
+  // Forgotten before the host is asked: a close that fails or raises never
+  // leaves a handle for later calls to use.
+  if (EI_ResourceFile file = theRF) {
     theRF = nullptr;
+    EI_CloseResourceFile(file);
   }
   return true;
 }

@@ -54,10 +54,12 @@ void InvertMatrix4(double out[16], const double in[16]) {
       for (int k = i + 1; k < 4; ++k) b[perm[k]] -= a[perm[k]][i] * b[perm[i]];
     double x[4];
     x[3] = b[perm[3]] / a[perm[3]][3];
+    // The known terms are summed first (k ascending), then taken from b once:
+    // every build and every other implementation rounds the same way.
     for (int i = 2; i >= 0; --i) {
-      double sum = b[perm[i]];
-      for (int k = i + 1; k < 4; ++k) sum -= a[perm[i]][k] * x[k];
-      x[i] = sum / a[perm[i]][i];
+      double sum = 0.0;
+      for (int k = i + 1; k < 4; ++k) sum += a[perm[i]][k] * x[k];
+      x[i] = (b[perm[i]] - sum) / a[perm[i]][i];
     }
     for (int r = 0; r < 4; ++r) result[r * 4 + c] = x[r];
   }

@@ -1,7 +1,8 @@
 // Mode 0: every facet of the group (optionally only those the selection list
 // names) becomes a closed ring of n + 1 vertices and n segments, moved by
 // `push` along the facet's unit normal and scaled by `scale` about the moved
-// centre. Linear in the number of corners; two requests per corner.
+// centre; a ring that would carry a non-finite number is left out. Linear in
+// the number of corners; two requests per corner.
 #include "mesh/Group.h"
 #include "wire/ExcludeVec.h"
 #include "wire/WireOutput.h"
@@ -35,13 +36,19 @@ bool CWireTag::OutPolygon(CGroup& group) {
     centre.z += offset.z;
 
     const float step = 1.0f / static_cast<float>(n);
-    int ids[5] = {0, 0, 0, 0, 0};
+    Fxyz ring[5];
+    bool fits = true;
     for (int i = 0; i <= n; ++i) {
       const Fxyz& corner = group.vertices[facet.vert[i % n]].pos;
-      const Fxyz point = {centre.x + ((corner.x + offset.x) - centre.x) * scale,
-                          centre.y + ((corner.y + offset.y) - centre.y) * scale,
-                          centre.z + ((corner.z + offset.z) - centre.z) * scale};
-      if (!OutVer(point, direction, static_cast<float>(i) * step, &ids[i])) return false;
+      ring[i] = {centre.x + ((corner.x + offset.x) - centre.x) * scale,
+                 centre.y + ((corner.y + offset.y) - centre.y) * scale,
+                 centre.z + ((corner.z + offset.z) - centre.z) * scale};
+      fits = fits && VertexFits(ring[i], direction);
+    }
+    if (!fits) continue;  // a ring with a non-finite vertex is left out whole
+    int ids[5] = {0, 0, 0, 0, 0};
+    for (int i = 0; i <= n; ++i) {
+      if (!OutVer(ring[i], direction, static_cast<float>(i) * step, &ids[i])) return false;
       if (i > 0 && !OutLine(ids[i - 1], ids[i])) return false;
     }
   }

@@ -1,6 +1,7 @@
 // The tag's stored form: writing and reading the settings stream (format in
 // wire/Stream.cpp) and rewriting the instance data block as slot + stream.
 // Linear in the stream length (at most 282 bytes); SaveSelf costs one 'ALOC'.
+#include <math.h>
 #include <string.h>
 
 #include "plugin/PluginTask.h"
@@ -36,6 +37,11 @@ bool CWireTag::Load(CStream& s) {
     return false;
   }
   version = kVersion;
+  // A stored push or scale that is not a finite number (a damaged or
+  // hand-made scene) would make every wire non-finite: it reads as the
+  // field's default, the other settings as stored.
+  if (!isfinite(push)) push = kDefaultPush;
+  if (!isfinite(scale)) scale = kDefaultScale;
   return true;
 }
 

@@ -72,6 +72,7 @@ void Displace(const CGroup& group, const TVector<CEdge*>& edges, size_t first, s
 
 // Scales the polyline about its centre (a closing point counted once) and
 // sends it: vertex 0, vertex 1, segment 0-1, vertex 2, segment 1-2, ...
+// True also when it is left out for a non-finite vertex.
 bool SendPolyline(TVector<Fxyz>& points, float scale) {
   const size_t m = points.count;
   const float step = 1.0f / static_cast<float>(m - 1);
@@ -90,6 +91,9 @@ bool SendPolyline(TVector<Fxyz>& points, float scale) {
       points[i].z = centre.z + (points[i].z - centre.z) * scale;
     }
   }
+  // A polyline with a non-finite vertex is left out whole; the others go on.
+  for (size_t i = 0; i < m; ++i)
+    if (!VertexFits(points[i], kNoDirection)) return true;
   int previous = 0;
   for (size_t i = 0; i < m; ++i) {
     int id = 0;

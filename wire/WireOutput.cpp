@@ -32,6 +32,17 @@ bool AllFinite(const void* field) {
 
 bool IsFinite(const Fxyz& v) { return isfinite(v.x) && isfinite(v.y) && isfinite(v.z); }
 
+bool VertexFits(const Fxyz& point, const Fxyz& direction) {
+  theModelSetup.Init(nullptr);
+  double matrices[6][16];
+  memcpy(matrices, theModelSetup.setup.matrices, sizeof matrices);
+  double position[3], vectorA[3], vectorB[3];
+  Transform(point, matrices[3], position);
+  Transform(direction, matrices[4], vectorA);
+  Transform(point, matrices[5], vectorB);
+  return AllFinite(position) && AllFinite(vectorA) && AllFinite(vectorB);
+}
+
 bool OutVer(const Fxyz& point, const Fxyz& direction, float t, int* index) {
   HostAddVertexRec rec;
   memset(&rec, 0, sizeof rec);
@@ -48,8 +59,8 @@ bool OutVer(const Fxyz& point, const Fxyz& direction, float t, int* index) {
   rec.uvw[0] = t;
   rec.uvw[1] = 0.0;
   rec.uvw[2] = 0.0;
-  // Settings or matrices large enough to overflow would hand the host
-  // infinities; that is refused as an unsupported setting, not sent.
+  // Never hand the host a non-finite number. The outputs leave out, with
+  // VertexFits, every wire that would carry one, so this is only a last guard.
   if (!AllFinite(rec.position) || !AllFinite(rec.vectorA) || !AllFinite(rec.vectorB) || !isfinite(t)) {
     plug->Fail(kResultNotSupported);
     return false;

@@ -79,8 +79,8 @@ void CWireTag::Init() {
   magic = kMagic;
   version = kVersion;
   mode = kModePolygon;
-  push = 10.0f;
-  scale = 1.0f;
+  push = kDefaultPush;
+  scale = kDefaultScale;
   useExclude = 0;
   excludeText = PascalString();
   for (void*& channel : channels) channel = nullptr;

@@ -30,6 +30,8 @@ class CWireTag {
   static constexpr int32_t kModePolygon = 0;          // outline of every facet
   static constexpr int32_t kModeUnshared = 1;         // unshared edges as read
   static constexpr int32_t kModePackedUnshared = 2;   // unshared edges after merging coincident vertices
+  static constexpr float kDefaultPush = 10.0f;
+  static constexpr float kDefaultScale = 1.0f;
   static constexpr int kChannelCount = 20;
   static constexpr int kPushChannel = 0;
   static constexpr int kScaleChannel = 1;
@@ -59,7 +61,7 @@ class CWireTag {
   // --- Stored form (SettingsStore.cpp).
   bool Write(CStream& s);  // true when the stream took everything
   bool Read(CStream& s);   // false on a wrong magic or a short stream; fields read stay
-  bool Load(CStream& s);   // Read, or all defaults and false
+  bool Load(CStream& s);   // Read (a non-finite push or scale as its default), or all defaults and false
   // Rewrites the instance data block: slot = this, then the stream. False when
   // the host refused the new size (the block is then unchanged).
   bool SaveSelf();

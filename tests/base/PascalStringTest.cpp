@@ -106,10 +106,13 @@ TEST(PascalStringNumbers, GetLongAndGetDouble) {
     bool ok;
     int value;
   };
-  // Beyond 32 bits the text is not a number and the value saturates.
+  // Beyond 32 bits (and beyond 64) the value saturates and the text still
+  // reads as a number; trailing text after a huge number still fails.
   const LongCase longs[] = {{"-", true, 0},        {"12a", false, 12},  {" 7", true, 7},
                             {"", false, 0},        {"3 ", false, 3},    {"-2147483648", true, INT32_MIN},
-                            {"2147483648", false, INT32_MAX}, {"-99999999999999999999", false, INT32_MIN}};
+                            {"2147483648", true, INT32_MAX}, {"-99999999999999999999", true, INT32_MIN},
+                            {"99999999999", true, INT32_MAX}, {"+4294967297", true, INT32_MAX},
+                            {"99999999999x", false, INT32_MAX}};
   for (const LongCase& c : longs) {
     int v = -1;
     EXPECT_EQ(PascalString(c.text).GetLong(v), c.ok) << c.text;

@@ -12,17 +12,26 @@
 //   tressel_conformance MODULE hashes EXAMPLE OUT   the same run; OUT receives
 //       one line per case, "<hash> <case>". The stored golden hashes
 //       (tests/conformance/golden-hashes.txt) are this output.
+//   tressel_conformance MODULE cycles N   loads the module, runs 'INIT',
+//       'GENM' (mode 2, one group), a 'GENM' whose first 'MMAL' is refused
+//       (the memory exception) and 'FINI' on it and unloads it, N times in
+//       this process; every cycle must wire the same.
 // Exit status: 0 done, 1 the module failed a command, 2 usage or load error,
 // 3 a protocol violation or leak.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include <memory>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "host/FileService.h"
 #include "host/Host.h"
@@ -54,8 +63,9 @@ std::vector<uint8_t> SettingsStream(int32_t mode, float push, float scale, const
 }
 
 std::vector<uint8_t> NativeBlock(const std::vector<uint8_t>& stream) {
-  std::vector<uint8_t> block(sizeof(void*), 0);
-  block.insert(block.end(), stream.begin(), stream.end());
+  // A null tag slot of this build's width, then the stream.
+  std::vector<uint8_t> block(sizeof(void*) + stream.size(), 0);
+  std::copy(stream.begin(), stream.end(), block.begin() + long(sizeof(void*)));
   return block;
 }
 
@@ -237,6 +247,83 @@ class CCorpusRun {
   int mGroups = -1;
 };
 
+// One load of the module: 'INIT', 'SETM', 'GENM' and 'FINI', then unload.
+// *wired: what the group received; false (with *error) on any failure.
+bool OneCycle(const std::string& module, std::string* wired, std::string* error) {
+  host::CHost h;
+  if (!h.LoadModule(module, error)) return false;
+  h.AddGroup(TouchingTriangles());
+  h.SetInstanceData(0, NativeBlock(conformance::SettingsStream(2, 0.25f, 0.5f, 0, "")));
+  const int32_t answers[] = {h.Send(Selector::kInitialize), h.Send(Selector::kModelSetup),
+                             h.Send(Selector::kGenerate)};
+  for (int32_t answer : answers)
+    if (answer != 0) {
+      *error = "a command answered " + std::to_string(answer);
+      return false;
+    }
+  conformance::DumpReceived(h.Received(0), wired);
+  // A refused block: the memory exception is thrown and caught in every load.
+  h.Faults().FailRequest(Request::kMemAlloc, 1, host::kNoMemoryCode);
+  if (const int32_t answer = h.Send(Selector::kGenerate); answer != 1) {
+    *error = "'GENM' without memory answered " + std::to_string(answer);
+    return false;
+  }
+  if (const int32_t answer = h.Send(Selector::kFinish); answer != 0) {
+    *error = "'FINI' answered " + std::to_string(answer);
+    return false;
+  }
+  if (!h.Clean()) {
+    *error = h.ViolationReport();
+    return false;
+  }
+  h.UnloadModule();
+  return true;
+}
+
+int RunCycles(const std::string& module, const std::string& count) {
+  const long cycles = strtol(count.c_str(), nullptr, 10);
+  if (cycles <= 0) {
+    fprintf(stderr, "cycles: a positive count is needed\n");
+    return 2;
+  }
+  std::string first;
+#ifdef _WIN32
+  // The lowest free TLS slot after the first cycle and after the last (the
+  // system libraries the first load brings in keep theirs): a module that
+  // keeps a slot per load shows long before the process runs out of them.
+  DWORD freeAfterFirst = 0;
+#endif
+  for (long i = 1; i <= cycles; ++i) {
+    std::string wired, error;
+    if (!OneCycle(module, &wired, &error)) {
+      fprintf(stderr, "cycle %ld: %s\n", i, error.c_str());
+      return error.rfind("cannot load", 0) == 0 ? 2 : 1;
+    }
+    if (i == 1) {
+      first = wired;
+#ifdef _WIN32
+      freeAfterFirst = TlsAlloc();
+      TlsFree(freeAfterFirst);
+#endif
+    }
+    if (wired != first || wired.find("segments 0") != std::string::npos) {
+      fprintf(stderr, "cycle %ld: the wires differ from the first cycle's or are missing\n", i);
+      return 1;
+    }
+  }
+#ifdef _WIN32
+  const DWORD freeAfter = TlsAlloc();
+  TlsFree(freeAfter);
+  if (freeAfter != freeAfterFirst) {
+    fprintf(stderr, "the module keeps TLS slots: the lowest free one was %lu after the first load, is %lu after %ld\n",
+            static_cast<unsigned long>(freeAfterFirst), static_cast<unsigned long>(freeAfter), cycles);
+    return 1;
+  }
+#endif
+  printf("%ld cycles\n", cycles);
+  return 0;
+}
+
 int RunCorpus(const std::string& module, const std::string& example, const std::string& out, bool hashes,
               const std::string& only) {
   CCorpusRun run(module, example);
@@ -268,15 +355,18 @@ int RunCorpus(const std::string& module, const std::string& example, const std::
 int main(int argc, char** argv) {
   static const char kUsage[] =
       "usage: tressel_conformance MODULE block IN OUT | MODULE wires OUT |\n"
-      "       MODULE corpus EXAMPLE OUT [CASE] | MODULE hashes EXAMPLE OUT\n";
+      "       MODULE corpus EXAMPLE OUT [CASE] | MODULE hashes EXAMPLE OUT | MODULE cycles N\n";
   if (argc < 4) {
     fputs(kUsage, stderr);
     return 2;
   }
   const std::string command = argv[2];
-  if (command == "corpus" && (argc == 5 || argc == 6)) return RunCorpus(argv[1], argv[3], argv[4], false, argc == 6 ? argv[5] : "");
-  if (command == "hashes" && argc == 5) return RunCorpus(argv[1], argv[3], argv[4], true, "");
   host::CFileService::Instance().Reset();
+  // These load the module themselves, as often as they need.
+  if (command == "corpus" && (argc == 5 || argc == 6))
+    return RunCorpus(argv[1], argv[3], argv[4], false, argc == 6 ? argv[5] : "");
+  if (command == "hashes" && argc == 5) return RunCorpus(argv[1], argv[3], argv[4], true, "");
+  if (command == "cycles" && argc == 4) return RunCycles(argv[1], argv[3]);
   host::CHost h;
   std::string error;
   if (!h.LoadModule(argv[1], &error)) {

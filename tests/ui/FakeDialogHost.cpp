@@ -285,6 +285,7 @@ void FakeDestroyDirectoryRef(EI_DirectoryRef) {}
 void FakeCloseResourceFile(EI_ResourceFile file) {
   if (file != &gResourceFileToken) H().Violation("EI_CloseResourceFile of an unknown file");
   ++H().filesClosed;
+  if (H().resourceFileCloseThrows) throw 42;
 }
 
 // --- The scripted driver.
@@ -423,6 +424,7 @@ void FakeDialogHost::Reset() {
   scripts.clear();
   monitor = EI_Rect{0, 0, 1000, 800};
   resourceFileOpens = true;
+  resourceFileCloseThrows = false;
   makeDialogAnswers = true;
   textWithoutTerminator = false;
   mouse.clear();

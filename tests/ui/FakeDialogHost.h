@@ -119,6 +119,7 @@ class FakeDialogHost {
 
   EI_Rect monitor{0, 0, 1000, 800};
   bool resourceFileOpens = true;  // EI_OpenResourceFile succeeds
+  bool resourceFileCloseThrows = false;  // EI_CloseResourceFile raises (an int) after closing
   bool makeDialogAnswers = true;  // false: EI_MakeDialog answers null, as without the function
   bool textWithoutTerminator = false;  // text reads fill the whole capacity and write no NUL
 

@@ -41,6 +41,7 @@ class SettingsDialogTest : public DialogTest {
     host_.resources[kAlert] = alert;
 
     task_.onRequest = [this](uint32_t selector, int32_t, void* record) -> int32_t {
+      liveDialogsAt_.push_back({selector, int(host_.live.size())});
       if (selector == Request::kAllocate) {
         auto* rec = static_cast<HostAllocateRec*>(record);
         std::vector<uint8_t> resized(size_t(rec->instanceDataSize), 0);
@@ -75,6 +76,7 @@ class SettingsDialogTest : public DialogTest {
   FakeTask task_{Selector::kInterface};
   std::vector<uint8_t> block_;
   std::vector<double> channelValues_;
+  std::vector<std::pair<uint32_t, int>> liveDialogsAt_;  // each request with the dialogs alive then
   CWireTag* tag_ = nullptr;
 };
 
@@ -147,6 +149,29 @@ TEST_F(SettingsDialogTest, ConfirmStoresAllFiveSettingsAndResets) {
   EXPECT_EQ(channelValues_[0], -2.5);
   EXPECT_EQ(channelValues_[1], 0.0);
   EXPECT_EQ(task_.Count(Request::kModelReset), 1u);
+}
+
+// The settings are stored and the reset asked for while the dialog still
+// exists; it is destroyed when the command ends, confirmed or not.
+TEST_F(SettingsDialogTest, TheDialogIsDestroyedAfterTheSettingsAndTheReset) {
+  host_.Script(kSettings, {Paste(5, "3"), Press(13)});
+  liveDialogsAt_.clear();
+  EXPECT_EQ(RunInterface(), kResultOk);
+  std::vector<uint32_t> stores;
+  for (const auto& seen : liveDialogsAt_)
+    if (seen.first == Request::kSetChannel || seen.first == Request::kAllocate || seen.first == Request::kModelReset) {
+      stores.push_back(seen.first);
+      EXPECT_EQ(seen.second, 1) << std::hex << seen.first;
+    }
+  EXPECT_EQ(stores, (std::vector<uint32_t>{Request::kSetChannel, Request::kSetChannel, Request::kAllocate,
+                                           Request::kModelReset}));
+  EXPECT_TRUE(host_.live.empty());
+  EXPECT_EQ(host_.dialogsDestroyed, 1);
+
+  host_.Script(kSettings, {Press(27)});
+  EXPECT_EQ(RunInterface(), kResultCancelled);
+  EXPECT_TRUE(host_.live.empty());
+  EXPECT_EQ(host_.dialogsDestroyed, 2);
 }
 
 TEST_F(SettingsDialogTest, TheAlertRunsOverTheDialogAndAnyPushButtonClosesIt) {

@@ -67,3 +67,28 @@ TEST(ExcludeVec, StepsThatCannotDivideNameNothing) {
   EXPECT_FALSE(list.Inside(3));
   EXPECT_TRUE(list.Inside(9));
 }
+
+// Numbers past 32 bits saturate: a range "up to a very large number" names
+// every item, whatever the width of the platform's long.
+TEST(ExcludeVec, NumbersBeyond32BitsSaturate) {
+  WireHost host;
+  std::set<int> upward;
+  for (int n = 1; n <= 24; ++n) upward.insert(n);
+  EXPECT_EQ(Members("1-99999999999"), upward);
+  EXPECT_EQ(Members("99999999999-1"), upward);
+  upward.erase(upward.begin(), upward.find(5));
+  EXPECT_EQ(Members("5-4294967296"), upward);
+  {
+    CExcludeVec list;
+    PascalString text;
+    text = "1-99999999999";
+    list.Init(text);
+    ASSERT_EQ(list.ranges.count, 1u);
+    EXPECT_TRUE(list.Inside(INT32_MAX));
+    text = "*99999999999, 99999999999";
+    list.Init(text);
+    EXPECT_TRUE(list.Inside(INT32_MAX));
+    EXPECT_FALSE(list.Inside(INT32_MAX - 1));
+  }
+  EXPECT_EQ(host.task.LiveBlocks(), 0u);
+}

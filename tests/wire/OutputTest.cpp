@@ -332,3 +332,46 @@ TEST_F(WireOutput, MemoryFailureAnywhereReleasesEverything) {
   }
   EXPECT_GT(failures, 5u);
 }
+
+// A wire that would carry a non-finite number is left out whole; the other
+// wires of the group and the groups after it are sent, and 'GENM' succeeds.
+TEST_F(WireOutput, WiresWithNonFiniteNumbersAreLeftOutAndTheRestGoesOn) {
+  // A quad whose centre overflows float arithmetic, beside an ordinary triangle.
+  const TestMesh huge{{{3.0e38f, 0, 0}, {3.4e38f, 0, 0}, {3.4e38f, 3.0e38f, 0}, {3.0e38f, 3.0e38f, 0},
+                       {0, 0, 0}, {1, 0, 0}, {0, 1, 0}},
+                      {{0, 1, 2, 3}, {4, 5, 6}}};
+  host.groups = {Quad(), huge, Quad(2)};
+  CWireTag* tag = Tag(0, 1.0f, 0.5f);
+  for (int32_t mode : {0, 1, 2}) {
+    tag->mode = mode;
+    host.vertices.clear();
+    host.segments.clear();
+    host.deletedGroups.clear();
+    EXPECT_EQ(host.Generate(), 0) << mode;
+    EXPECT_EQ(plug->result, 0) << mode;
+    EXPECT_EQ(host.deletedGroups, (std::vector<int>{1, 2, 3})) << mode;
+    EXPECT_TRUE(AllFinite(host)) << mode;
+    // Both quads' rings and the triangle's; the huge quad's is left out.
+    const std::vector<Polyline> wires = host.Polylines();
+    ASSERT_EQ(wires.size(), 3u) << mode;
+    EXPECT_EQ(wires[0].points.size(), 5u) << mode;
+    EXPECT_EQ(wires[1].points.size(), 4u) << mode;
+    EXPECT_NEAR(wires[2].points[0].position[2], 3.0, 1e-6) << mode;  // Quad(2) pushed by 1
+    EXPECT_EQ(host.segments.size(), 4u + 3u + 4u) << mode;
+  }
+}
+
+TEST_F(WireOutput, ASingularSetupSendsNothingAndSucceeds) {
+  theModelSetup.Init(nullptr);
+  theModelSetup.setup.matrices[3][10] = 0.0;  // flattens z: no inverse
+  host.groups = {Quad(), Quad(2)};
+  CWireTag* tag = Tag(0, 0.25f, 0.5f);
+  for (int32_t mode : {0, 1, 2}) {
+    tag->mode = mode;
+    host.deletedGroups.clear();
+    EXPECT_EQ(host.Generate(), 0) << mode;
+    EXPECT_EQ(host.deletedGroups, (std::vector<int>{1, 2})) << mode;
+    EXPECT_TRUE(host.vertices.empty()) << mode;
+    EXPECT_TRUE(host.segments.empty()) << mode;
+  }
+}

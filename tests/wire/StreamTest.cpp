@@ -1,6 +1,7 @@
 // The stored settings stream, byte for byte, and how damaged streams load.
 #include <string.h>
 
+#include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -73,6 +74,36 @@ TEST(SettingsStream, FloatsKeepTheirBitsAndAnyVersionLoads) {
   EXPECT_EQ(back.version, CWireTag::kVersion);
   EXPECT_EQ(memcmp(&back.push, &tag.push, 4), 0);
   EXPECT_EQ(memcmp(&back.scale, &tag.scale, 4), 0);
+}
+
+// A stored push or scale that is no finite number reads as its default; every
+// other field, and the other float, keep what was stored.
+TEST(SettingsStream, NonFinitePushOrScaleLoadsAsItsDefault) {
+  WireHost host;
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const struct {
+    float push, scale, wantPush, wantScale;
+  } cases[] = {{nan, 0.5f, 10.0f, 0.5f},  {inf, 0.5f, 10.0f, 0.5f},  {-inf, -2.0f, 10.0f, -2.0f},
+               {0.25f, nan, 0.25f, 1.0f}, {0.25f, -inf, 0.25f, 1.0f}, {nan, inf, 10.0f, 1.0f},
+               {-3.4e38f, 3.4e38f, -3.4e38f, 3.4e38f}};
+  for (const auto& c : cases) {
+    CWireTag tag;
+    tag.Init();
+    tag.mode = 2;
+    tag.useExclude = 1;
+    tag.excludeText = "*2";
+    tag.push = c.push;
+    tag.scale = c.scale;
+    CWireTag back;
+    back.Init();
+    ASSERT_TRUE(LoadTag(WriteTag(tag), back)) << c.push << " " << c.scale;
+    EXPECT_EQ(back.push, c.wantPush) << c.push << " " << c.scale;
+    EXPECT_EQ(back.scale, c.wantScale) << c.push << " " << c.scale;
+    EXPECT_EQ(back.mode, 2);
+    EXPECT_EQ(back.useExclude, 1);
+    EXPECT_STREQ(back.excludeText.c_str(), "*2");
+  }
 }
 
 TEST(SettingsStream, DamagedStreamsLoadAsDefaults) {
