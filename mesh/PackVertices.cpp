@@ -98,10 +98,17 @@ bool FoldDuplicates(const TVector<CVertex>& vertices, TVector<int>& rep) {
   const size_t slots = n + n / 2 + 1;
   MakeVector(table, slots);
   memset(table.items, 0xFF, slots * sizeof(int32_t));
-  constexpr size_t kAhead = 8;
+  // Both loads of a lookup miss the cache when equal positions lie far apart
+  // in vertex order (a shuffled soup): the slot is fetched 16 vertices ahead,
+  // the vertex it holds 8 ahead.
+  constexpr size_t kSlotAhead = 16, kVertexAhead = 8;
   for (size_t j = 0; j < n; ++j) {
     if (!UpdateStat(static_cast<int>(j), 1500)) return false;
-    if (j + kAhead < n) __builtin_prefetch(table.items + Slot(vertices[j + kAhead].pos, slots));
+    if (j + kSlotAhead < n) __builtin_prefetch(table.items + Slot(vertices[j + kSlotAhead].pos, slots));
+    if (j + kVertexAhead < n) {
+      const int32_t held = table[Slot(vertices[j + kVertexAhead].pos, slots)];
+      if (held >= 0) __builtin_prefetch(&vertices[size_t(held)]);
+    }
     const Fxyz& p = vertices[j].pos;
     rep[j] = static_cast<int>(j);
     if (HasNaN(p)) continue;
