@@ -142,33 +142,22 @@ int CGroup::GetSurfEdge(TVector<CEdge*>& out) const {
   InfoDlg::SetIndicator(PascalString("Looking for surface edge"), static_cast<int>(facets.count),
                         PascalString());
 
-  // An open edge is met once, from its only facet, at the side that made it:
-  // collected in facet order, the edges come in increasing number, so the
-  // stable sort orders ties (self-sides on one vertex) by edge number.
-  TVector<COpenEdge> open;
+  // An open edge is met once, from its only facet, at the side that made it,
+  // and no other side names it (a second side would have joined it). So the
+  // facets' sides, walked in order, meet exactly the edges with no second
+  // facet, in increasing number: the edge list is walked instead, in memory
+  // order, and the stable sort orders ties (self-sides on one vertex) by
+  // edge number.
   size_t n = 0;
-  for (int pass = 0; pass < 2; ++pass) {
-    if (pass == 1) {
-      if (n == 0) return 0;
-      if (!open.Allocate(n)) ThrowMemoryException();
-      open.SetCount(n);
-      n = 0;
-    }
-    for (size_t f = 0; f < facets.count; ++f) {
-      const CFacet& facet = facets[f];
-      if (facet.count < 3) continue;
-      for (int k = 0; k < facet.count; ++k) {
-        const int index = facet.edge[k];
-        if (index < 0 || static_cast<size_t>(index) >= edges.count) continue;
-        const CEdge& e = edges[index];
-        const int other = e.fac[0] == static_cast<int>(f) ? e.fac[1] : e.fac[0];
-        if (other >= 0) continue;
-        if (pass == 1) {
-          open[n] = COpenEdge{std::min(e.ver[0], e.ver[1]), std::max(e.ver[0], e.ver[1]), index};
-        }
-        ++n;
-      }
-    }
+  for (size_t e = 0; e < edges.count; ++e) n += edges[e].fac[1] < 0;
+  if (n == 0) return 0;
+  TVector<COpenEdge> open;
+  if (!open.Allocate(n)) ThrowMemoryException();
+  for (size_t e = 0; e < edges.count; ++e) {
+    const CEdge& edge = edges[e];
+    if (edge.fac[1] >= 0) continue;
+    open[open.count++] = COpenEdge{std::min(edge.ver[0], edge.ver[1]), std::max(edge.ver[0], edge.ver[1]),
+                                   static_cast<int32_t>(e)};
   }
   {
     TVector<COpenEdge> scratch;
