@@ -1,23 +1,16 @@
 // Surface edge tracing: the open edges (used by one facet) joined end to end
 // into chains, from the edges and facets of a complete edge build. The open
-// edges are sorted once by (lower end, higher end); each continuation is
-// searched in a window around the current entry. Cost: O(e log e) for the
-// sort plus the windows; taken entries are skipped in amortised O(1).
+// edges are radix-sorted once by (lower end, higher end, edge number); each
+// continuation is searched in a window around the current entry, skipping
+// taken entries in amortised O(1). Cost: linear passes plus the windows;
+// 32 bytes of working memory per open edge at most.
 #include <algorithm>
 
+#include "base/RadixSort.h"
 #include "mesh/Group.h"
 #include "ui/InfoDlg.h"
 
 namespace {
-
-// Ties (two open edges on one vertex pair) are ordered by address, that is by
-// edge number, so that the chains do not depend on the sort's whims.
-struct EdgeLess {
-  bool operator()(const CEdge* a, const CEdge* b) const {
-    const int c = a->Compare(*b);
-    return c != 0 ? c < 0 : a < b;
-  }
-};
 
 // Live entries of the open list found by a linear walk over null slots.
 struct CScanLive {
@@ -72,44 +65,64 @@ class CSkipLive {
   TVector<int> prev_;
 };
 
-inline bool Touches(const CEdge* e, int v) { return e->ver[0] == v || e->ver[1] == v; }
-inline bool OnFacet(const CEdge* e, int fac) { return e->fac[0] == fac || e->fac[1] == fac; }
+// The sorted open list as the search sees it: per entry its lower and higher
+// end and its edge. Two forms: LookSecond's edge pointers (null = taken) and
+// the tracer's compact entries.
+struct CPointerList {
+  const TVector<CEdge*>& open;
+  int Count() const { return static_cast<int>(open.count); }
+  int Lo(int j) const { return std::min(open[j]->ver[0], open[j]->ver[1]); }
+  int Hi(int j) const { return std::max(open[j]->ver[0], open[j]->ver[1]); }
+  const CEdge& Edge(int j) const { return *open[j]; }
+};
 
-template <typename Live>
-int FindContinuation(const TVector<CEdge*>& open, int pos, int v, int& fac, Live& live) {
-  const int n = static_cast<int>(open.count);
+struct COpenEdge {
+  int32_t lo, hi;  // the edge's ends, lower first (vertex indices are not negative)
+  int32_t edge;    // index in the group's edges
+};
+
+struct COpenList {
+  const TVector<COpenEdge>& open;
+  const TVector<CEdge>& edges;
+  int Count() const { return static_cast<int>(open.count); }
+  int Lo(int j) const { return open[j].lo; }
+  int Hi(int j) const { return open[j].hi; }
+  const CEdge& Edge(int j) const { return edges[size_t(open[j].edge)]; }
+};
+
+inline bool OnFacet(const CEdge& e, int fac) { return e.fac[0] == fac || e.fac[1] == fac; }
+
+template <typename List, typename Live>
+int FindContinuation(const List& list, int pos, int v, int& fac, Live& live) {
+  const int n = list.Count();
   int result = -1;
   for (int j = live.NextAtOrAfter(pos + 1); j < n; j = live.NextAtOrAfter(j + 1)) {
-    const CEdge* e = open[j];
-    if (e->ver[0] > v && e->ver[1] > v) break;
-    if (!Touches(e, v)) continue;
-    if (OnFacet(e, fac)) return j;
+    if (list.Lo(j) > v) break;
+    if (list.Lo(j) != v && list.Hi(j) != v) continue;
+    if (OnFacet(list.Edge(j), fac)) return j;
     result = j;
   }
   // Stops at the first entry wholly below v, although an earlier entry with a
   // lower first end may still reach v: such a rim comes out as two chains.
   // Stored selection lists count chains in exactly this order, so it stays.
   for (int j = live.PrevAtOrBefore(pos - 1); j >= 0; j = live.PrevAtOrBefore(j - 1)) {
-    const CEdge* e = open[j];
-    if (e->ver[0] < v && e->ver[1] < v) break;
-    if (!Touches(e, v)) continue;
-    if (OnFacet(e, fac)) return j;
+    if (list.Hi(j) < v) break;
+    if (list.Lo(j) != v && list.Hi(j) != v) continue;
+    if (OnFacet(list.Edge(j), fac)) return j;
     result = j;
   }
-  if (result >= 0) fac = open[result]->fac[0];
+  if (result >= 0) fac = list.Edge(result).fac[0];
   return result;
 }
 
-CEdgeLink* NewLink(CChunkList<CEdgeLink>& pool, int edge) {
-  CEdgeLink* link = pool.Alloc();
-  if (!link) ThrowMemoryException();
-  link->edge = edge;
-  link->next = nullptr;
-  link->ver = 0;
-  return link;
-}
+// The end of an open edge that is not v. REQUIRES: v is one of its ends.
+inline int OtherEnd(const COpenEdge& e, int v) { return e.lo == v ? e.hi : e.lo; }
 
-inline int OtherEnd(const CEdge* e, int v) { return e->ver[0] == v ? e->ver[1] : e->ver[0]; }
+void AppendEdge(TVector<int32_t>& chain, int32_t edge) {
+  int32_t* slot = chain.ElemNew();
+  if (!slot) ThrowMemoryException();
+  *slot = edge;
+}
 
 }  // namespace
 
@@ -121,7 +134,7 @@ int CompEdgeVer(const void* a, const void* b) {
 
 int LookSecond(const TVector<CEdge*>& open, int pos, int v, int& fac) {
   CScanLive live{open};
-  return FindContinuation(open, pos, v, fac, live);
+  return FindContinuation(CPointerList{open}, pos, v, fac, live);
 }
 
 int CGroup::GetSurfEdge(TVector<CEdge*>& out) const {
@@ -129,66 +142,68 @@ int CGroup::GetSurfEdge(TVector<CEdge*>& out) const {
   InfoDlg::SetIndicator(PascalString("Looking for surface edge"), static_cast<int>(facets.count),
                         PascalString());
 
+  // An open edge is met once, from its only facet, at the side that made it,
+  // and no other side names it (a second side would have joined it). So the
+  // facets' sides, walked in order, meet exactly the edges with no second
+  // facet, in increasing number: the edge list is walked instead, in memory
+  // order, and the stable sort orders ties (self-sides on one vertex) by
+  // edge number.
+  size_t n = 0;
+  for (size_t e = 0; e < edges.count; ++e) n += edges[e].fac[1] < 0;
+  if (n == 0) return 0;
+  TVector<COpenEdge> open;
+  if (!open.Allocate(n)) ThrowMemoryException();
+  for (size_t e = 0; e < edges.count; ++e) {
+    const CEdge& edge = edges[e];
+    if (edge.fac[1] >= 0) continue;
+    open[open.count++] = COpenEdge{std::min(edge.ver[0], edge.ver[1]), std::max(edge.ver[0], edge.ver[1]),
+                                   static_cast<int32_t>(e)};
+  }
+  {
+    TVector<COpenEdge> scratch;
+    if (!scratch.Allocate(n)) ThrowMemoryException();
+    RadixSort<2>(open.items, scratch.items, n, [](const COpenEdge& e, int w) {
+      return static_cast<uint32_t>(w == 0 ? e.lo : e.hi);
+    });
+  }
+  if (!out.Allocate(n)) ThrowMemoryException();
+
   // The chains point into the group's own edges; the caller may read them
   // through those pointers while the group is not rebuilt.
   CEdge* const edgeBase = const_cast<CEdge*>(edges.items);
-  TVector<CEdge*> open;
-  for (size_t f = 0; f < facets.count; ++f) {
-    const CFacet& facet = facets[f];
-    if (facet.count < 3) continue;
-    for (int k = 0; k < facet.count; ++k) {
-      const int index = facet.edge[k];
-      if (index < 0 || static_cast<size_t>(index) >= edges.count) continue;
-      const CEdge& e = edges[index];
-      const int other = e.fac[0] == static_cast<int>(f) ? e.fac[1] : e.fac[0];
-      if (other >= 0) continue;
-      CEdge** slot = open.ElemNew();
-      if (!slot) ThrowMemoryException();
-      *slot = edgeBase + index;
-    }
-  }
-  if (open.count == 0) return 0;
-  std::sort(open.items, open.items + open.count, EdgeLess());
-
-  const int n = static_cast<int>(open.count);
-  CSkipLive live(open.count);
-  CChunkList<CEdgeLink> pool(4096);
+  const COpenList list{open, edges};
+  CSkipLive live(n);
+  // One chain: the edges found backward (from its start's first end), in the
+  // order found, and those found forward.
+  TVector<int32_t> backward, forward;
+  const int count = static_cast<int>(n);
   int chains = 0;
-  for (int cur = live.NextAtOrAfter(0); cur < n; cur = live.NextAtOrAfter(cur + 1)) {
+  for (int cur = live.NextAtOrAfter(0); cur < count; cur = live.NextAtOrAfter(cur + 1)) {
     if (!InfoDlg::Update(1)) return -1;
 
-    const CEdge* start = open[cur];
-    int a = start->ver[0];
-    int b = start->ver[1];
-    int fac = start->fac[0];
-    CEdgeLink* head = NewLink(pool, static_cast<int>(start - edgeBase));
-    CEdgeLink* tail = head;
-    open[cur] = nullptr;
+    const COpenEdge& start = open[cur];
+    const CEdge& startEdge = edges[size_t(start.edge)];
+    int a = startEdge.ver[0];
+    int b = startEdge.ver[1];
+    int fac = startEdge.fac[0];
     live.Take(cur);
+    backward.SetCount(0);
+    forward.SetCount(0);
 
-    for (int pos = cur, j; (j = FindContinuation(open, pos, b, fac, live)) >= 0; pos = j) {
-      const CEdge* e = open[j];
-      tail->next = NewLink(pool, static_cast<int>(e - edgeBase));
-      tail = tail->next;
-      b = OtherEnd(e, b);
-      open[j] = nullptr;
+    for (int pos = cur, j; (j = FindContinuation(list, pos, b, fac, live)) >= 0; pos = j) {
+      AppendEdge(forward, open[j].edge);
+      b = OtherEnd(open[j], b);
       live.Take(j);
     }
-    for (int pos = cur, j; (j = FindContinuation(open, pos, a, fac, live)) >= 0; pos = j) {
-      const CEdge* e = open[j];
-      CEdgeLink* link = NewLink(pool, static_cast<int>(e - edgeBase));
-      link->next = head;
-      head = link;
-      a = OtherEnd(e, a);
-      open[j] = nullptr;
+    for (int pos = cur, j; (j = FindContinuation(list, pos, a, fac, live)) >= 0; pos = j) {
+      AppendEdge(backward, open[j].edge);
+      a = OtherEnd(open[j], a);
       live.Take(j);
     }
 
-    for (const CEdgeLink* link = head; link; link = link->next) {
-      CEdge** slot = out.ElemNew();
-      if (!slot) ThrowMemoryException();
-      *slot = edgeBase + link->edge;
-    }
+    for (size_t i = backward.count; i > 0; --i) out[out.count++] = edgeBase + backward[i - 1];
+    out[out.count++] = edgeBase + start.edge;
+    for (size_t i = 0; i < forward.count; ++i) out[out.count++] = edgeBase + forward[i];
     ++chains;
   }
   return chains;

@@ -28,42 +28,53 @@ bool EdgeNormal(const CGroup& group, const CEdge& edge, Fxyz& normal) {
   return IsFinite(normal);
 }
 
+// The normal of one edge's facet, found once per edge of a polyline.
+struct CEdgeNormal {
+  bool defined;
+  Fxyz normal;
+};
+
 // The direction in which a chain point moves: the mean of the normals of the
 // facets before and after it. Where that is undefined (the normals cancel, or
 // one is missing) the defined normal is used, the one before first; false
 // when neither is defined, and the point does not move.
-bool PointDirection(const CGroup& group, const CEdge& before, const CEdge& after, Fxyz& direction) {
-  Fxyz a, b;
-  const bool hasA = EdgeNormal(group, before, a);
-  const bool hasB = EdgeNormal(group, after, b);
-  if (hasA && hasB) {
-    direction = Fxyz{a.x + b.x, a.y + b.y, a.z + b.z};
+bool PointDirection(const CEdgeNormal& before, const CEdgeNormal& after, Fxyz& direction) {
+  if (before.defined && after.defined) {
+    direction = Fxyz{before.normal.x + after.normal.x, before.normal.y + after.normal.y,
+                     before.normal.z + after.normal.z};
     direction.Nor();
     if (IsFinite(direction)) return true;
   }
-  if (hasA) {
-    direction = a;
+  if (before.defined) {
+    direction = before.normal;
     return true;
   }
-  if (hasB) {
-    direction = b;
+  if (after.defined) {
+    direction = after.normal;
     return true;
   }
   return false;
 }
 
 // Moves the m points of the polyline built from edges[first .. last] along
-// the facet normals; closedness is judged before anything moves.
+// the facet normals; closedness is judged before anything moves. normals is
+// working storage, one entry per edge.
 void Displace(const CGroup& group, const TVector<CEdge*>& edges, size_t first, size_t last, TVector<Fxyz>& points,
-              float push) {
+              float push, TVector<CEdgeNormal>& normals) {
   const size_t m = points.count;
   const bool closed = SamePoint(points[0], points[m - 1]);
+  if (normals.capacity < m - 1 && !normals.Allocate(m - 1)) ThrowMemoryException();
+  normals.SetCount(m - 1);
+  for (size_t e = first; e <= last; ++e) {
+    CEdgeNormal& n = normals[e - first];
+    n.defined = EdgeNormal(group, *edges[e], n.normal);
+  }
   for (size_t i = 0; i < m; ++i) {
-    const size_t k = first + i;
-    const CEdge* before = i > 0 ? edges[k - 1] : (closed ? edges[last] : edges[first]);
-    const CEdge* after = i < m - 1 ? edges[k] : (closed ? edges[first] : before);
+    // Edge i leaves point i, edge i - 1 arrives at it (indices from first).
+    const size_t before = i > 0 ? i - 1 : (closed ? last - first : 0);
+    const size_t after = i < m - 1 ? i : (closed ? 0 : before);
     Fxyz direction;
-    if (!PointDirection(group, *before, *after, direction)) continue;
+    if (!PointDirection(normals[before], normals[after], direction)) continue;
     points[i].x += direction.x * push;
     points[i].y += direction.y * push;
     points[i].z += direction.z * push;
@@ -125,6 +136,7 @@ bool WireChains(const CWireTag& tag, const CGroup& group, const TVector<CEdge*>&
   if (tag.useExclude) selection.Init(tag.excludeText);
 
   TVector<Fxyz> points;
+  TVector<CEdgeNormal> normals;
   const size_t total = edges.count;
   const auto position = [&group](int vertex) -> const Fxyz& { return group.vertices[size_t(vertex)].pos; };
   size_t pos = 0;
@@ -156,7 +168,7 @@ bool WireChains(const CWireTag& tag, const CGroup& group, const TVector<CEdge*>&
         else break;
         Append(points, position(s));
       }
-      if (tag.push != 0.0f) Displace(group, edges, pos, j - 1, points, tag.push);
+      if (tag.push != 0.0f) Displace(group, edges, pos, j - 1, points, tag.push, normals);
       pos = j;
     } else {
       Append(points, position(e.ver[0]));

@@ -2,7 +2,6 @@
 // three or more facets, self-sides after packing, chains, cancellation, and
 // refused memory.
 #include <algorithm>
-#include <deque>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -21,46 +20,6 @@ std::vector<int> Indices(const CGroup& group, const TVector<CEdge*>& out) {
   std::vector<int> result;
   for (size_t i = 0; i < out.count; ++i) result.push_back(static_cast<int>(out[i] - group.edges.items));
   return result;
-}
-
-// The tracing loop written plainly over the public LookSecond (linear scans
-// over taken entries), as the reference for the traced chains.
-std::vector<std::vector<int>> ReferenceChains(const CGroup& group) {
-  TVector<CEdge*> open;
-  for (size_t f = 0; f < group.facets.count; ++f) {
-    const CFacet& facet = group.facets[f];
-    for (int k = 0; k < facet.count; ++k) {
-      CEdge* e = group.edges.items + facet.edge[k];
-      const int other = e->fac[0] == static_cast<int>(f) ? e->fac[1] : e->fac[0];
-      if (other < 0) *open.ElemNew() = e;
-    }
-  }
-  std::sort(open.items, open.items + open.count, [](const CEdge* a, const CEdge* b) {
-    const int c = a->Compare(*b);
-    return c != 0 ? c < 0 : a < b;
-  });
-  std::vector<std::vector<int>> chains;
-  const int n = static_cast<int>(open.count);
-  for (int cur = 0; cur < n; ++cur) {
-    if (!open[cur]) continue;
-    std::deque<int> chain;
-    const CEdge* start = open[cur];
-    int a = start->ver[0], b = start->ver[1], fac = start->fac[0];
-    chain.push_back(static_cast<int>(start - group.edges.items));
-    open[cur] = nullptr;
-    for (int pos = cur, j; (j = LookSecond(open, pos, b, fac)) >= 0; pos = j) {
-      chain.push_back(static_cast<int>(open[j] - group.edges.items));
-      b = open[j]->ver[0] == b ? open[j]->ver[1] : open[j]->ver[0];
-      open[j] = nullptr;
-    }
-    for (int pos = cur, j; (j = LookSecond(open, pos, a, fac)) >= 0; pos = j) {
-      chain.push_front(static_cast<int>(open[j] - group.edges.items));
-      a = open[j]->ver[0] == a ? open[j]->ver[1] : open[j]->ver[0];
-      open[j] = nullptr;
-    }
-    chains.emplace_back(chain.begin(), chain.end());
-  }
-  return chains;
 }
 
 int gNullAfter = 0;

@@ -79,5 +79,9 @@ void PutVertex(CGroup& group, float x, float y, float z);
 void PutFacet(CGroup& group, std::initializer_list<int> corners);  // 0-based
 // An edge's ends in its direction, for readable expectations.
 std::vector<int> EdgeEnds(const CEdge& edge);
+// The chains of open edges (edge numbers) as the tracing loop finds them when
+// written plainly over the public LookSecond, the reference for GetSurfEdge.
+// REQUIRES: a complete BuildEdges of the group.
+std::vector<std::vector<int>> ReferenceChains(const CGroup& group);
 
 #endif  // TRESSEL_TESTS_MESH_MESHHOST_H
