@@ -1,17 +1,16 @@
-// Group colours: a fixed palette, then golden-angle hues; a hash set of the
-// colours given out keeps them all different.
+// Group colours: the previews' colours (GroupColors.h) for the first groups,
+// so a group looks the same in the picture and in the file, then golden-angle
+// hues; a hash set of the colours given out keeps them all different.
 #include "cli/io/WireColours.h"
 
 #include <cmath>
 #include <unordered_set>
 
+#include "cli/io/GroupColors.h"
+
 namespace cliio {
 
 namespace {
-
-constexpr CRgb kPalette[] = {{204, 26, 26},  {13, 89, 204},   {13, 140, 51},  {153, 51, 179},
-                             {217, 115, 0},  {0, 128, 140},   {230, 200, 20}, {120, 70, 20},
-                             {240, 110, 170}, {90, 90, 90},   {120, 190, 40}, {30, 30, 120}};
 
 uint32_t Key(const CRgb& colour) { return uint32_t(colour.red) << 16 | uint32_t(colour.green) << 8 | colour.blue; }
 
@@ -45,8 +44,9 @@ std::vector<CRgb> GroupColours(size_t count) {
   std::unordered_set<uint32_t> used;
   constexpr double kGoldenTurn = 0.6180339887498949;
   for (size_t g = 0; g < count; ++g) {
-    CRgb colour = g < sizeof kPalette / sizeof kPalette[0]
-                      ? kPalette[g]
+    const CGroupColor shared = GroupColor(g);
+    CRgb colour = g < kDistinctGroupColors
+                      ? CRgb{shared.red, shared.green, shared.blue}
                       : FromHsv(double(g) * kGoldenTurn, 0.55 + 0.35 * double(g % 3) / 2.0, 0.95 - 0.3 * double(g % 5) / 4.0);
     uint32_t key = Key(colour);
     // Beyond 2^24 groups every colour is taken: the rest repeat.

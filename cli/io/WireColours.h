@@ -14,8 +14,8 @@ struct CRgb {
   bool operator==(const CRgb& other) const { return red == other.red && green == other.green && blue == other.blue; }
 };
 
-// One colour per group, all different: the first twelve from a fixed palette
-// of well-separated colours, further ones stepped around the hue circle by the
+// One colour per group, all different: the first kDistinctGroupColors are the
+// previews' (GroupColor), further ones stepped around the hue circle by the
 // golden angle, with saturation and brightness varying, and nudged to the
 // next unused colour on a clash. Linear in `count`.
 std::vector<CRgb> GroupColours(size_t count);

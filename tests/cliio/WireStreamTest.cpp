@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "TestFiles.h"
+#include "cli/io/GroupColors.h"
 #include "cli/io/MeshReaders.h"
 #include "cli/io/WireColours.h"
 #include "cli/io/WireWriters.h"
@@ -284,6 +285,11 @@ TEST(GroupColours, AllDifferentAndStable) {
   std::set<uint32_t> seen;
   for (const cliio::CRgb& c : colours) seen.insert(uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue);
   EXPECT_EQ(seen.size(), colours.size());
+  // The files colour the first groups as the previews do.
+  for (size_t g = 0; g < cliio::kDistinctGroupColors; ++g) {
+    const cliio::CGroupColor shared = cliio::GroupColor(g);
+    EXPECT_TRUE((colours[g] == cliio::CRgb{shared.red, shared.green, shared.blue})) << g;
+  }
   const std::vector<cliio::CRgb> again = cliio::GroupColours(3);
   ASSERT_EQ(again.size(), 3u);
   for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(again[i] == colours[i]);
