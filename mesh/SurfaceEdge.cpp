@@ -5,10 +5,11 @@
 // entry (forward until an entry wholly above the vertex, backward until one
 // wholly below it), from an index instead of the scan: the entries ending at
 // the vertex are a run of the sorted list (lower end) and a run of a second
-// order by higher end; the backward stop is the last live entry before the
-// current one whose higher end is below the vertex, found in a min-tree.
-// Cost: O(n log n) plus the ends' degrees; at most 32 bytes of working memory
-// per open edge besides the chain being built.
+// order by higher end, both located through per-vertex offsets; the backward
+// stop is the last live entry before the current one whose higher end is
+// below the vertex, found in a min-tree. Cost: O(n log n) plus the ends'
+// degrees; working memory at most 32 bytes per open edge besides the chain
+// being built, and 8 per vertex up to the highest open edge end.
 #include <algorithm>
 #include <cstdint>
 
@@ -80,9 +81,11 @@ inline int OtherEnd(const COpenEdge& e, int v) { return e.lo == v ? e.hi : e.lo;
 
 // The sorted open list with what the continuation search needs to answer as
 // the two scans do without walking them:
-//  - the entries with lower end v: a run of the list (binary search);
-//  - those with higher end v and a lower other end: a run of byHi_, the
-//    entries ordered by (higher end, position);
+//  - the entries with lower end v: the run [loFirst_[v], loFirst_[v + 1]) of
+//    the list;
+//  - those with higher end v and a lower other end: the run
+//    [hiFirst_[v], hiFirst_[v + 1]) of byHi_, the entries ordered by (higher
+//    end, position) by a counting sort;
 //  - the backward stop: a min-tree of the live entries' higher ends (taken
 //    and padding leaves hold kTaken), so the last live entry before pos with
 //    a higher end below v is found in O(log n).
@@ -93,17 +96,37 @@ class COpenIndex {
  public:
   COpenIndex(const TVector<COpenEdge>& open, const TVector<CEdge>& edges) : open_(open), edges_(edges) {
     const size_t n = open.count;
-    size_t m = 0;
-    for (size_t j = 0; j < n; ++j) m += open[j].lo != open[j].hi;
-    if (!byHi_.Allocate(m)) ThrowMemoryException();
-    for (size_t j = 0; j < n; ++j)
-      if (open[j].lo != open[j].hi) byHi_[byHi_.count++] = static_cast<int32_t>(j);
-    if (m > 0) {
-      TVector<int32_t> scratch;
-      if (!scratch.Allocate(m)) ThrowMemoryException();
-      RadixSort<1>(byHi_.items, scratch.items, m,
-                   [&open](int32_t j, int) { return static_cast<uint32_t>(open[size_t(j)].hi); });
+    // Offsets for vertices 0 to the highest end.
+    int32_t top = 0;
+    for (size_t j = 0; j < n; ++j) top = std::max(top, open[j].hi);
+    const size_t vertices = size_t(top) + 1;
+    if (!loFirst_.Allocate(vertices + 1) || !hiFirst_.Allocate(vertices + 1)) ThrowMemoryException();
+    loFirst_.SetCount(vertices + 1);
+    hiFirst_.SetCount(vertices + 1);
+    size_t j = 0;
+    for (size_t v = 0; v <= vertices; ++v) {
+      while (j < n && size_t(open[j].lo) < v) ++j;
+      loFirst_[v] = static_cast<int32_t>(j);
     }
+    // Counting sort by higher end, self-sides left out (they are in their
+    // lower end's run): hiFirst_[v + 1] counts, then offsets, then cursors.
+    for (size_t v = 0; v <= vertices; ++v) hiFirst_[v] = 0;
+    size_t m = 0;
+    for (size_t k = 0; k < n; ++k) {
+      if (open[k].lo == open[k].hi) continue;
+      ++hiFirst_[size_t(open[k].hi) + 1];
+      ++m;
+    }
+    for (size_t v = 1; v <= vertices; ++v) hiFirst_[v] += hiFirst_[v - 1];
+    if (!byHi_.Allocate(m)) ThrowMemoryException();
+    byHi_.SetCount(m);
+    for (size_t k = 0; k < n; ++k) {
+      if (open[k].lo == open[k].hi) continue;
+      byHi_[size_t(hiFirst_[size_t(open[k].hi)]++)] = static_cast<int32_t>(k);
+    }
+    // Each cursor now stands at the next vertex's offset: shift back.
+    for (size_t v = vertices; v > 0; --v) hiFirst_[v] = hiFirst_[v - 1];
+    hiFirst_[0] = 0;
     leaves_ = 1;
     while (leaves_ < n) leaves_ *= 2;
     if (!tree_.Allocate(2 * leaves_)) ThrowMemoryException();
@@ -118,7 +141,12 @@ class COpenIndex {
   void Take(int j) {
     size_t x = leaves_ + size_t(j);
     tree_[x] = kTaken;
-    for (x /= 2; x > 0; x /= 2) tree_[x] = std::min(tree_[2 * x], tree_[2 * x + 1]);
+    // Up to the first node whose minimum stays (its ancestors' stay too).
+    for (x /= 2; x > 0; x /= 2) {
+      const int32_t least = std::min(tree_[2 * x], tree_[2 * x + 1]);
+      if (least == tree_[x]) break;
+      tree_[x] = least;
+    }
   }
 
   // What FindContinuation answers over the same list and live entries.
@@ -140,9 +168,8 @@ class COpenIndex {
       if (onFac && j > bwdOnFac) bwdOnFac = j;
       if (bwdLast == kNone || j < bwdLast) bwdLast = j;
     };
-    for (int j = LowerEndFirst(v); j < Count() && open_[size_t(j)].lo == v; ++j) consider(j);
-    for (size_t k = HigherEndFirst(v); k < byHi_.count && open_[size_t(byHi_[k])].hi == v; ++k)
-      consider(byHi_[k]);
+    for (int j = loFirst_[size_t(v)]; j < loFirst_[size_t(v) + 1]; ++j) consider(j);
+    for (int k = hiFirst_[size_t(v)]; k < hiFirst_[size_t(v) + 1]; ++k) consider(byHi_[size_t(k)]);
 
     if (fwdOnFac != kNone) return fwdOnFac;
     if (bwdOnFac != kNone) return bwdOnFac;
@@ -153,20 +180,6 @@ class COpenIndex {
 
  private:
   static constexpr int32_t kTaken = INT32_MAX;
-
-  int Count() const { return static_cast<int>(open_.count); }
-
-  int LowerEndFirst(int v) const {
-    const COpenEdge* first = std::lower_bound(open_.items, open_.items + open_.count, v,
-                                              [](const COpenEdge& e, int x) { return e.lo < x; });
-    return static_cast<int>(first - open_.items);
-  }
-
-  size_t HigherEndFirst(int v) const {
-    const int32_t* first = std::lower_bound(byHi_.items, byHi_.items + byHi_.count, v,
-                                            [this](int32_t j, int x) { return open_[size_t(j)].hi < x; });
-    return static_cast<size_t>(first - byHi_.items);
-  }
 
   // The greatest live j < pos whose higher end is below v, or -1.
   int LastBelow(int pos, int v) const {
@@ -193,6 +206,8 @@ class COpenIndex {
 
   const TVector<COpenEdge>& open_;
   const TVector<CEdge>& edges_;
+  TVector<int32_t> loFirst_;
+  TVector<int32_t> hiFirst_;
   TVector<int32_t> byHi_;
   TVector<int32_t> tree_;
   size_t leaves_ = 1;
