@@ -293,6 +293,49 @@ TEST(EdgesProgress, CancelStopsAtTheGivenStep) {
   EXPECT_EQ(task.LiveBlocks(), 0u);
 }
 
+// Each block of the trace itself (list, sort, index, chains) refused in turn
+// after a complete edge build: the memory exception, nothing left allocated,
+// and once every block is granted the same chains as without refusals.
+TEST(EdgesMemory, EveryTraceBlockRefusedInTurn) {
+  FakeTask task;
+  {
+    CGroup group(nullptr);
+    for (int i = 0; i < 64; ++i) PutVertex(group, 0, 0, 0);
+    for (int y = 0; y < 7; ++y) {
+      for (int x = 0; x < 7; ++x) {
+        if ((x == 2 && y == 2) || (x == 5 && y == 4)) continue;
+        const int a = (y * 8 + x) * 37 % 64, b = (y * 8 + x + 1) * 37 % 64;  // scattered numbers
+        const int c = ((y + 1) * 8 + x + 1) * 37 % 64, d = ((y + 1) * 8 + x) * 37 % 64;
+        PutFacet(group, {a, b, c, d});
+      }
+    }
+    ASSERT_TRUE(group.BuildEdges());
+    const std::vector<std::vector<int>> expected = ReferenceChains(group);
+    std::vector<int> flat;
+    for (const auto& chain : expected) flat.insert(flat.end(), chain.begin(), chain.end());
+    int refused = 1;
+    for (;; ++refused) {
+      ASSERT_LT(refused, 40);
+      const size_t before = task.LiveBlocks();
+      task.FailAllocation(size_t(refused));
+      TVector<CEdge*> out;
+      try {
+        ASSERT_EQ(group.GetSurfEdge(out), static_cast<int>(expected.size()));
+        EXPECT_EQ(Indices(group, out), flat);
+        break;
+      } catch (const char* e) {
+        EXPECT_STREQ(e, kMemoryException);
+      }
+      out.Free();
+      EXPECT_EQ(task.LiveBlocks(), before) << "block " << refused;
+    }
+    // open list, sort scratch and counts, output, two offset arrays, order by
+    // higher end, tree, the two halves of a chain: ten blocks refused
+    EXPECT_GE(refused, 11);
+  }
+  EXPECT_EQ(task.LiveBlocks(), 0u);
+}
+
 TEST(EdgesMemory, RefusedBlocksEndWithTheMemoryException) {
   FakeTask task;
   auto build = [](CGroup& group) {
