@@ -1,10 +1,17 @@
 // Surface edge tracing: the open edges (used by one facet) joined end to end
 // into chains, from the edges and facets of a complete edge build. The open
-// edges are radix-sorted once by (lower end, higher end, edge number); each
-// continuation is searched in a window around the current entry, skipping
-// taken entries in amortised O(1). Cost: linear passes plus the windows;
-// 32 bytes of working memory per open edge at most.
+// edges are radix-sorted once by (lower end, higher end, edge number). A
+// continuation search gives the answer of a scan outward from the current
+// entry (forward until an entry wholly above the vertex, backward until one
+// wholly below it), from an index instead of the scan: the entries ending at
+// the vertex are a run of the sorted list (lower end) and a run of a second
+// order by higher end, both located through per-vertex offsets; the backward
+// stop is the last live entry before the current one whose higher end is
+// below the vertex, found in a min-tree. Cost: O(n log n) plus the ends'
+// degrees; working memory at most 32 bytes per open edge besides the chain
+// being built, and 8 per vertex up to the highest open edge end.
 #include <algorithm>
+#include <cstdint>
 
 #include "base/RadixSort.h"
 #include "mesh/Group.h"
@@ -26,48 +33,8 @@ struct CScanLive {
   }
 };
 
-// The same answers in amortised constant time: two disjoint-set forests over
-// the entries, each taken entry pointing at its neighbour (path halving).
-// Without them, every search would walk over all entries taken so far.
-class CSkipLive {
- public:
-  explicit CSkipLive(size_t n) {
-    if (!next_.Allocate(n + 1) || !prev_.Allocate(n + 1)) ThrowMemoryException();
-    next_.SetCount(n + 1);
-    prev_.SetCount(n + 1);
-    for (size_t x = 0; x <= n; ++x) next_[x] = prev_[x] = static_cast<int>(x);
-  }
-  // Least live index >= j, or n.
-  int NextAtOrAfter(int j) {
-    int x = j;
-    while (next_[x] != x) {
-      next_[x] = next_[next_[x]];
-      x = next_[x];
-    }
-    return x;
-  }
-  // Greatest live index <= j, or -1 (prev_ is shifted by one for the -1 root).
-  int PrevAtOrBefore(int j) {
-    int x = j + 1;
-    while (prev_[x] != x) {
-      prev_[x] = prev_[prev_[x]];
-      x = prev_[x];
-    }
-    return x - 1;
-  }
-  void Take(int j) {
-    next_[j] = j + 1;
-    prev_[j + 1] = j;
-  }
-
- private:
-  TVector<int> next_;
-  TVector<int> prev_;
-};
-
 // The sorted open list as the search sees it: per entry its lower and higher
-// end and its edge. Two forms: LookSecond's edge pointers (null = taken) and
-// the tracer's compact entries.
+// end and its edge: LookSecond's edge pointers (null = taken).
 struct CPointerList {
   const TVector<CEdge*>& open;
   int Count() const { return static_cast<int>(open.count); }
@@ -76,22 +43,11 @@ struct CPointerList {
   const CEdge& Edge(int j) const { return *open[j]; }
 };
 
-struct COpenEdge {
-  int32_t lo, hi;  // the edge's ends, lower first (vertex indices are not negative)
-  int32_t edge;    // index in the group's edges
-};
-
-struct COpenList {
-  const TVector<COpenEdge>& open;
-  const TVector<CEdge>& edges;
-  int Count() const { return static_cast<int>(open.count); }
-  int Lo(int j) const { return open[j].lo; }
-  int Hi(int j) const { return open[j].hi; }
-  const CEdge& Edge(int j) const { return edges[size_t(open[j].edge)]; }
-};
-
 inline bool OnFacet(const CEdge& e, int fac) { return e.fac[0] == fac || e.fac[1] == fac; }
 
+// The continuation of a chain at vertex v from entry pos: the first live
+// entry with end v on facet fac scanning forward, then scanning backward;
+// else the last one met (fac becomes its first facet); -1 when none.
 template <typename List, typename Live>
 int FindContinuation(const List& list, int pos, int v, int& fac, Live& live) {
   const int n = list.Count();
@@ -115,8 +71,147 @@ int FindContinuation(const List& list, int pos, int v, int& fac, Live& live) {
   return result;
 }
 
+struct COpenEdge {
+  int32_t lo, hi;  // the edge's ends, lower first (vertex indices are not negative)
+  int32_t edge;    // index in the group's edges
+};
+
 // The end of an open edge that is not v. REQUIRES: v is one of its ends.
 inline int OtherEnd(const COpenEdge& e, int v) { return e.lo == v ? e.hi : e.lo; }
+
+// The sorted open list with what the continuation search needs to answer as
+// the two scans do without walking them:
+//  - the entries with lower end v: the run [loFirst_[v], loFirst_[v + 1]) of
+//    the list;
+//  - those with higher end v and a lower other end: the run
+//    [hiFirst_[v], hiFirst_[v + 1]) of byHi_, the entries ordered by (higher
+//    end, position) by a counting sort;
+//  - the backward stop: a min-tree of the live entries' higher ends (taken
+//    and padding leaves hold kTaken), so the last live entry before pos with
+//    a higher end below v is found in O(log n).
+// Every live entry with end v after pos is in the forward window (its lower
+// end is at most v, and the list is ordered by lower end), so only the
+// backward window needs a bound.
+class COpenIndex {
+ public:
+  COpenIndex(const TVector<COpenEdge>& open, const TVector<CEdge>& edges) : open_(open), edges_(edges) {
+    const size_t n = open.count;
+    // Offsets for vertices 0 to the highest end.
+    int32_t top = 0;
+    for (size_t j = 0; j < n; ++j) top = std::max(top, open[j].hi);
+    const size_t vertices = size_t(top) + 1;
+    if (!loFirst_.Allocate(vertices + 1) || !hiFirst_.Allocate(vertices + 1)) ThrowMemoryException();
+    loFirst_.SetCount(vertices + 1);
+    hiFirst_.SetCount(vertices + 1);
+    size_t j = 0;
+    for (size_t v = 0; v <= vertices; ++v) {
+      while (j < n && size_t(open[j].lo) < v) ++j;
+      loFirst_[v] = static_cast<int32_t>(j);
+    }
+    // Counting sort by higher end, self-sides left out (they are in their
+    // lower end's run): hiFirst_[v + 1] counts, then offsets, then cursors.
+    for (size_t v = 0; v <= vertices; ++v) hiFirst_[v] = 0;
+    size_t m = 0;
+    for (size_t k = 0; k < n; ++k) {
+      if (open[k].lo == open[k].hi) continue;
+      ++hiFirst_[size_t(open[k].hi) + 1];
+      ++m;
+    }
+    for (size_t v = 1; v <= vertices; ++v) hiFirst_[v] += hiFirst_[v - 1];
+    if (!byHi_.Allocate(m)) ThrowMemoryException();
+    byHi_.SetCount(m);
+    for (size_t k = 0; k < n; ++k) {
+      if (open[k].lo == open[k].hi) continue;
+      byHi_[size_t(hiFirst_[size_t(open[k].hi)]++)] = static_cast<int32_t>(k);
+    }
+    // Each cursor now stands at the next vertex's offset: shift back.
+    for (size_t v = vertices; v > 0; --v) hiFirst_[v] = hiFirst_[v - 1];
+    hiFirst_[0] = 0;
+    leaves_ = 1;
+    while (leaves_ < n) leaves_ *= 2;
+    if (!tree_.Allocate(2 * leaves_)) ThrowMemoryException();
+    tree_.SetCount(2 * leaves_);
+    for (size_t x = 0; x < leaves_; ++x) tree_[leaves_ + x] = x < n ? open[x].hi : kTaken;
+    for (size_t x = leaves_ - 1; x > 0; --x) tree_[x] = std::min(tree_[2 * x], tree_[2 * x + 1]);
+    tree_[0] = kTaken;
+  }
+
+  bool Live(int j) const { return tree_[leaves_ + size_t(j)] != kTaken; }
+
+  void Take(int j) {
+    size_t x = leaves_ + size_t(j);
+    tree_[x] = kTaken;
+    // Up to the first node whose minimum stays (its ancestors' stay too).
+    for (x /= 2; x > 0; x /= 2) {
+      const int32_t least = std::min(tree_[2 * x], tree_[2 * x + 1]);
+      if (least == tree_[x]) break;
+      tree_[x] = least;
+    }
+  }
+
+  // What FindContinuation answers over the same list and live entries.
+  int Find(int pos, int v, int& fac) const {
+    const int kNone = -1;
+    int fwdOnFac = kNone, fwdLast = kNone;  // least on fac / greatest after pos
+    int bwdOnFac = kNone, bwdLast = kNone;  // greatest on fac / least before pos
+    int stop = kNone - 1;                   // the backward bound, found when first needed
+    auto consider = [&](int j) {
+      if (j == pos || !Live(j)) return;
+      const bool onFac = OnFacet(edges_[size_t(open_[size_t(j)].edge)], fac);
+      if (j > pos) {
+        if (onFac && (fwdOnFac == kNone || j < fwdOnFac)) fwdOnFac = j;
+        if (j > fwdLast) fwdLast = j;
+        return;
+      }
+      if (stop == kNone - 1) stop = LastBelow(pos, v);
+      if (j <= stop) return;
+      if (onFac && j > bwdOnFac) bwdOnFac = j;
+      if (bwdLast == kNone || j < bwdLast) bwdLast = j;
+    };
+    for (int j = loFirst_[size_t(v)]; j < loFirst_[size_t(v) + 1]; ++j) consider(j);
+    for (int k = hiFirst_[size_t(v)]; k < hiFirst_[size_t(v) + 1]; ++k) consider(byHi_[size_t(k)]);
+
+    if (fwdOnFac != kNone) return fwdOnFac;
+    if (bwdOnFac != kNone) return bwdOnFac;
+    const int result = bwdLast != kNone ? bwdLast : fwdLast;
+    if (result != kNone) fac = edges_[size_t(open_[size_t(result)].edge)].fac[0];
+    return result;
+  }
+
+ private:
+  static constexpr int32_t kTaken = INT32_MAX;
+
+  // The greatest live j < pos whose higher end is below v, or -1.
+  int LastBelow(int pos, int v) const {
+    if (pos <= 0) return -1;
+    size_t x = leaves_ + size_t(pos - 1);
+    if (tree_[x] >= v) {
+      // Climb until a left sibling (entries just before those seen) holds one.
+      for (;;) {
+        if (x == 1) return -1;
+        if ((x & 1) && tree_[x - 1] < v) {
+          --x;
+          break;
+        }
+        x /= 2;
+      }
+      // The rightmost leaf below v under x.
+      while (x < leaves_) {
+        x = 2 * x + 1;
+        if (tree_[x] >= v) --x;
+      }
+    }
+    return static_cast<int>(x - leaves_);
+  }
+
+  const TVector<COpenEdge>& open_;
+  const TVector<CEdge>& edges_;
+  TVector<int32_t> loFirst_;
+  TVector<int32_t> hiFirst_;
+  TVector<int32_t> byHi_;
+  TVector<int32_t> tree_;
+  size_t leaves_ = 1;
+};
 
 void AppendEdge(TVector<int32_t>& chain, int32_t edge) {
   int32_t* slot = chain.ElemNew();
@@ -171,14 +266,14 @@ int CGroup::GetSurfEdge(TVector<CEdge*>& out) const {
   // The chains point into the group's own edges; the caller may read them
   // through those pointers while the group is not rebuilt.
   CEdge* const edgeBase = const_cast<CEdge*>(edges.items);
-  const COpenList list{open, edges};
-  CSkipLive live(n);
+  COpenIndex index(open, edges);
   // One chain: the edges found backward (from its start's first end), in the
   // order found, and those found forward.
   TVector<int32_t> backward, forward;
   const int count = static_cast<int>(n);
   int chains = 0;
-  for (int cur = live.NextAtOrAfter(0); cur < count; cur = live.NextAtOrAfter(cur + 1)) {
+  for (int cur = 0; cur < count; ++cur) {
+    if (!index.Live(cur)) continue;
     if (!InfoDlg::Update(1)) return -1;
 
     const COpenEdge& start = open[cur];
@@ -186,19 +281,19 @@ int CGroup::GetSurfEdge(TVector<CEdge*>& out) const {
     int a = startEdge.ver[0];
     int b = startEdge.ver[1];
     int fac = startEdge.fac[0];
-    live.Take(cur);
+    index.Take(cur);
     backward.SetCount(0);
     forward.SetCount(0);
 
-    for (int pos = cur, j; (j = FindContinuation(list, pos, b, fac, live)) >= 0; pos = j) {
+    for (int pos = cur, j; (j = index.Find(pos, b, fac)) >= 0; pos = j) {
       AppendEdge(forward, open[j].edge);
       b = OtherEnd(open[j], b);
-      live.Take(j);
+      index.Take(j);
     }
-    for (int pos = cur, j; (j = FindContinuation(list, pos, a, fac, live)) >= 0; pos = j) {
+    for (int pos = cur, j; (j = index.Find(pos, a, fac)) >= 0; pos = j) {
       AppendEdge(backward, open[j].edge);
       a = OtherEnd(open[j], a);
-      live.Take(j);
+      index.Take(j);
     }
 
     for (size_t i = backward.count; i > 0; --i) out[out.count++] = edgeBase + backward[i - 1];

@@ -197,6 +197,73 @@ TEST(SurfaceEdge, ChainsMatchThePlainSearchOnAHoledScrambledGrid) {
   EXPECT_EQ(task.LiveBlocks(), 0u);
 }
 
+// Sheets of up to 60 x 60 cells with random holes, vertex numbers scattered
+// (shuffled, or spread over a few far apart bands), some facets repeated or
+// reversed, some with a repeated corner (self sides), and fans of extra
+// triangles on a few vertices (many open edges at one end): the traced chains
+// are those of the plain search, facet by facet and edge by edge.
+TEST(SurfaceEdge, ChainsMatchThePlainSearchOnRandomHoledSheets) {
+  FakeTask task;
+  std::mt19937 random(23);
+  size_t traced = 0, rounds = 0;
+  for (int round = 0; round < 24; ++round) {
+    const int n = 4 + static_cast<int>(random() % 57);  // points per side
+    std::vector<int> number(size_t(n) * n);
+    for (size_t i = 0; i < number.size(); ++i) number[i] = static_cast<int>(i);
+    switch (round % 3) {
+      case 0: std::shuffle(number.begin(), number.end(), random); break;
+      case 1:  // interleaved rows: neighbours far apart in number
+        for (size_t i = 0; i < number.size(); ++i) number[i] = static_cast<int>((i % 4) * (number.size() / 4 + 1) + i / 4);
+        break;
+      default: break;  // grid order
+    }
+    const int vertexCount = *std::max_element(number.begin(), number.end()) + 1;
+    CGroup group(nullptr);
+    for (int i = 0; i < vertexCount; ++i) PutVertex(group, 0, 0, 0);
+    const unsigned holeChance = 2 + random() % 6;
+    for (int y = 0; y + 1 < n; ++y) {
+      for (int x = 0; x + 1 < n; ++x) {
+        if (random() % holeChance == 0) continue;
+        const int a = number[size_t(y * n + x)], b = number[size_t(y * n + x + 1)];
+        const int c = number[size_t((y + 1) * n + x + 1)], d = number[size_t((y + 1) * n + x)];
+        const unsigned kind = random() % 16;
+        if (kind < 6) {
+          PutFacet(group, {a, b, c});
+          PutFacet(group, {a, c, d});
+        } else if (kind == 6) {
+          PutFacet(group, {a, b, c, d});
+          PutFacet(group, {d, c, b, a});  // the same cell reversed
+        } else if (kind == 7) {
+          PutFacet(group, {a, a, b});  // a side from a to itself
+          PutFacet(group, {a, b, c, d});
+        } else {
+          PutFacet(group, {a, b, c, d});
+        }
+      }
+    }
+    for (int fan = 0; fan < 3; ++fan) {  // loose triangles around one vertex
+      const int hub = number[random() % number.size()];
+      for (int k = 0; k < 6; ++k) {
+        const int p = number[random() % number.size()], q = number[random() % number.size()];
+        if (p != hub && q != hub && p != q) PutFacet(group, {hub, p, q});
+      }
+    }
+    if (group.facets.count == 0) continue;
+    ASSERT_TRUE(group.BuildEdges());
+    const std::vector<std::vector<int>> expected = ReferenceChains(group);
+    TVector<CEdge*> out;
+    ASSERT_EQ(group.GetSurfEdge(out), static_cast<int>(expected.size())) << round;
+    std::vector<int> flat;
+    for (const auto& chain : expected) flat.insert(flat.end(), chain.begin(), chain.end());
+    ASSERT_EQ(Indices(group, out), flat) << round;
+    traced += out.count;
+    ++rounds;
+  }
+  EXPECT_GT(rounds, 20u);
+  EXPECT_GT(traced, 5000u);  // the rounds were not trivially small
+  EXPECT_EQ(task.LiveBlocks(), 0u);
+}
+
 TEST(EdgesProgress, CancelStopsAtTheGivenStep) {
   FakeTask task;
   MeshHost host(task);
@@ -222,6 +289,49 @@ TEST(EdgesProgress, CancelStopsAtTheGivenStep) {
     EXPECT_EQ(group.GetSurfEdge(out), -1);
     EXPECT_EQ(out.count, 0u);
     EXPECT_EQ(host.stats.at(0).title, "Looking for surface edge");
+  }
+  EXPECT_EQ(task.LiveBlocks(), 0u);
+}
+
+// Each block of the trace itself (list, sort, index, chains) refused in turn
+// after a complete edge build: the memory exception, nothing left allocated,
+// and once every block is granted the same chains as without refusals.
+TEST(EdgesMemory, EveryTraceBlockRefusedInTurn) {
+  FakeTask task;
+  {
+    CGroup group(nullptr);
+    for (int i = 0; i < 64; ++i) PutVertex(group, 0, 0, 0);
+    for (int y = 0; y < 7; ++y) {
+      for (int x = 0; x < 7; ++x) {
+        if ((x == 2 && y == 2) || (x == 5 && y == 4)) continue;
+        const int a = (y * 8 + x) * 37 % 64, b = (y * 8 + x + 1) * 37 % 64;  // scattered numbers
+        const int c = ((y + 1) * 8 + x + 1) * 37 % 64, d = ((y + 1) * 8 + x) * 37 % 64;
+        PutFacet(group, {a, b, c, d});
+      }
+    }
+    ASSERT_TRUE(group.BuildEdges());
+    const std::vector<std::vector<int>> expected = ReferenceChains(group);
+    std::vector<int> flat;
+    for (const auto& chain : expected) flat.insert(flat.end(), chain.begin(), chain.end());
+    int refused = 1;
+    for (;; ++refused) {
+      ASSERT_LT(refused, 40);
+      const size_t before = task.LiveBlocks();
+      task.FailAllocation(size_t(refused));
+      TVector<CEdge*> out;
+      try {
+        ASSERT_EQ(group.GetSurfEdge(out), static_cast<int>(expected.size()));
+        EXPECT_EQ(Indices(group, out), flat);
+        break;
+      } catch (const char* e) {
+        EXPECT_STREQ(e, kMemoryException);
+      }
+      out.Free();
+      EXPECT_EQ(task.LiveBlocks(), before) << "block " << refused;
+    }
+    // open list, sort scratch and counts, output, two offset arrays, order by
+    // higher end, tree, the two halves of a chain: ten blocks refused
+    EXPECT_GE(refused, 11);
   }
   EXPECT_EQ(task.LiveBlocks(), 0u);
 }
