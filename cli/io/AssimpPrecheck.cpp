@@ -156,6 +156,40 @@ uint32_t Little32(const char* at) {
   return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
 }
 
+// A COLLADA data array without its count: the library sizes the array from
+// the attribute and reads past it when the attribute is missing, so such a
+// file is refused here (line of the element named).
+bool CheckColladaArrays(std::string_view text, std::string* detail) {
+  if (text.find("<COLLADA") == std::string_view::npos) return true;
+  static const char* const kArrays[] = {"<float_array", "<int_array", "<Name_array", "<IDREF_array",
+                                        "<SIDREF_array", "<bool_array", "<token_array"};
+  for (const char* name : kArrays) {
+    const std::string_view open = name;
+    for (size_t at = text.find(open); at != std::string_view::npos; at = text.find(open, at + open.size())) {
+      const size_t after = at + open.size();
+      if (after < text.size() && text[after] != ' ' && text[after] != '\t' && text[after] != '\r' &&
+          text[after] != '\n' && text[after] != '>' && text[after] != '/')
+        continue;  // a longer element name
+      const size_t end = text.find('>', after);
+      const std::string_view tag = text.substr(after, end == std::string_view::npos ? std::string_view::npos : end - after);
+      bool counted = false;
+      for (size_t c = tag.find("count"); c != std::string_view::npos && !counted; c = tag.find("count", c + 5)) {
+        const bool wordStart = c > 0 && (tag[c - 1] == ' ' || tag[c - 1] == '\t' || tag[c - 1] == '\r' || tag[c - 1] == '\n');
+        size_t e = c + 5;
+        while (e < tag.size() && (tag[e] == ' ' || tag[e] == '\t')) ++e;
+        counted = wordStart && e < tag.size() && tag[e] == '=';
+      }
+      if (!counted) {
+        const size_t line = 1 + size_t(std::count(text.begin(), text.begin() + std::ptrdiff_t(at), '\n'));
+        *detail = "line " + std::to_string(line) + ": a COLLADA " + std::string(open.substr(1)) +
+                  " without its count attribute; such arrays are refused";
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 bool CheckGlb(std::string_view bytes, std::string* detail) {
   if (bytes.size() < 12 || bytes.substr(0, 4) != "glTF") return true;  // not binary glTF: the library decides
   const uint32_t declared = Little32(bytes.data() + 8);
@@ -265,7 +299,7 @@ bool PrecheckForAssimp(std::string_view bytes, const std::string& format, std::s
   std::string_view text = bytes;
   if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first != std::string_view::npos && text[first] == '<') return CheckXmlDepth(text, detail);
+  if (first != std::string_view::npos && text[first] == '<') return CheckXmlDepth(text, detail) && CheckColladaArrays(text, detail);
   if (!CheckBraceDepth(text, detail)) return false;
   if (format == "gltf" && first != std::string_view::npos && text[first] == '{') return CheckGltfNodes(text, detail);
   return true;

@@ -235,6 +235,23 @@ TEST(ImportBounds, NestingAndDeclaredSizesBeyondTheFileAreRefusedAtOnce) {
   std::string xml = "<?xml version=\"1.0\"?><COLLADA>";
   for (int i = 0; i < 5000; ++i) xml += "<node>";
   EXPECT_NE(ErrorOf(folder.Write("deep.dae", xml)).find("nests XML elements"), std::string::npos);
+  // A data array without its count made the library read past it (a fuzzer's
+  // find); with the count the same triangle reads.
+  auto collada = [](const std::string& arrayAttributes) {
+    return "<?xml version=\"1.0\"?>\n<COLLADA xmlns=\"http://www.collada.org/2005/11/COLLADASchema\" version=\"1.4.1\">\n"
+           "<library_geometries><geometry id=\"g\"><mesh><source id=\"p\">\n<float_array id=\"pa\"" +
+           arrayAttributes +
+           ">0 0 0 1 0 0 0 1 0</float_array><technique_common><accessor source=\"#pa\" count=\"3\" stride=\"3\">"
+           "<param name=\"X\" type=\"float\"/><param name=\"Y\" type=\"float\"/><param name=\"Z\" type=\"float\"/>"
+           "</accessor></technique_common></source><vertices id=\"v\"><input semantic=\"POSITION\" source=\"#p\"/></vertices>"
+           "<triangles count=\"1\"><input semantic=\"VERTEX\" source=\"#v\" offset=\"0\"/><p>0 1 2</p></triangles>"
+           "</mesh></geometry></library_geometries></COLLADA>\n";
+  };
+  EXPECT_NE(ErrorOf(folder.Write("uncounted.dae", collada(" c7ount=\"9\""))).find("line 4: a COLLADA float_array without its count"),
+            std::string::npos);
+  std::string error;
+  EXPECT_NO_THROW(ImportMeshFile(folder.Write("counted.dae", collada(" count=\"9\"")), &error));
+  EXPECT_EQ(error.find("without its count"), std::string::npos) << error;
 }
 
 TEST(Instances, TheEngineIsPlacedSixtySevenTimes) {
