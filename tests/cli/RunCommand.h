@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -44,6 +45,18 @@ inline Outcome RunShell(const std::string& line, const std::string& errPath) {
   std::remove(errPath.c_str());
   ExpectNoSanitizerReport(outcome.err);
   return outcome;
+}
+
+// A whole file as bytes ("" when it cannot be read).
+inline std::string ReadText(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline void WriteText(const std::filesystem::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
 }
 
 #endif  // TRESSEL_TESTS_CLI_RUNCOMMAND_H

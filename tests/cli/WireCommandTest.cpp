@@ -30,15 +30,6 @@ Outcome Wire(const fs::path& folder, const std::string& arguments, const std::st
                   errPath.string());
 }
 
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteText(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
-
 struct ObjVertex {
   double x = 0, y = 0, z = 0, u = 0;
 };

@@ -23,15 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteText(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
-
 // The z of the first `v` line of an OBJ: a vertex of the sheet's first ring,
 // which lies in z = 0 and faces +z, so z is the push.
 double FirstZ(const std::string& obj) {
