@@ -4,7 +4,6 @@
 #include "cli/WireGroups.h"
 
 #include <cmath>
-#include <cstring>
 #include <memory>
 
 namespace cli {
@@ -33,10 +32,9 @@ class CImportedGeometry : public host::CGroupGeometry {
   }
   void GetFacet(size_t index, host::CHostFacet* facet) const override {
     const int32_t count = mMesh.CornerCount(index);
-    const int32_t* corners = mMesh.Corners(index);
     facet->color = mMesh.FacetColor(index);
     facet->count = int16_t(count);
-    for (int k = 0; k < count && k < 4; ++k) facet->corners[k] = corners[k] + 1;
+    for (int32_t k = 0; k < count && k < 4; ++k) facet->corners[k] = mMesh.Corner(index, k) + 1;
   }
 
  private:
@@ -75,7 +73,7 @@ int DroppedFacets(const cliio::CImportedMesh& mesh) {
     }
     int corners[4];
     int count = facetCount > 4 ? 4 : facetCount;
-    std::memcpy(corners, mesh.Corners(f), sizeof(int32_t) * size_t(count));
+    for (int k = 0; k < count; ++k) corners[k] = mesh.Corner(f, k);
     int k = 0;
     while (k < count && count > 1) {
       if (!SamePoint(mesh, corners[k], corners[(k + 1) % count])) {
