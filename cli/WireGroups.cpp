@@ -56,7 +56,8 @@ bool SamePoint(const cliio::CImportedMesh& mesh, int32_t p, int32_t q) {
 
 host::CChildGroup ChildGroupFor(const cliio::CImportedMesh& mesh) {
   host::CChildGroup group;
-  group.flags = host::kGroupHasColor;
+  group.flags = 0;
+  if (!mesh.colors.empty()) group.flags |= host::kGroupHasColor;
   if (mesh.normals.AnyNonZero()) group.flags |= host::kGroupHasVectorA;
   if (mesh.uvws.AnyNonZero()) group.flags |= host::kGroupHasUV;
   group.geometry = std::make_shared<CImportedGeometry>(mesh);

@@ -27,6 +27,22 @@ CImportedMesh Soup() {
   return mesh;
 }
 
+TEST(ChildGroup, ClaimsOnlyTheAttributesTheMeshCarries) {
+  CImportedMesh mesh = Soup();
+  host::CChildGroup group = ChildGroupFor(mesh);
+  EXPECT_EQ(group.flags, host::kGroupHasVectorA);  // normals, but no colour, uv or vectorB
+
+  CImportedMesh plain;
+  CImportedVertex vertex;
+  plain.AddVertex(vertex);
+  EXPECT_EQ(ChildGroupFor(plain).flags, 0u);
+
+  vertex.argb[2] = 0x80;  // one vertex not opaque white
+  vertex.uvw[0] = 0.25;
+  plain.AddVertex(vertex);
+  EXPECT_EQ(ChildGroupFor(plain).flags, host::kGroupHasColor | host::kGroupHasUV);
+}
+
 TEST(ChildGroup, ServesEachCornerWithItsFacetsNormal) {
   const CImportedMesh mesh = Soup();
   const host::CChildGroup group = ChildGroupFor(mesh);
