@@ -26,14 +26,6 @@ void CVectorColumn::Add(double x, double y, double z) {
   }
 }
 
-void CVectorColumn::AddFloats(const float* xyz) {
-  if (mSingle) {
-    mFloats.insert(mFloats.end(), xyz, xyz + 3);
-  } else {
-    mDoubles.insert(mDoubles.end(), {double(xyz[0]), double(xyz[1]), double(xyz[2])});
-  }
-}
-
 void CVectorColumn::Set(size_t index, double x, double y, double z) {
   const size_t value = ValueOf(index);
   if (mSingle) {
@@ -42,17 +34,6 @@ void CVectorColumn::Set(size_t index, double x, double y, double z) {
   } else {
     double* at = &mDoubles[3 * value];
     at[0] = x, at[1] = y, at[2] = z;
-  }
-}
-
-void CVectorColumn::Get(size_t index, double out[3]) const {
-  const size_t value = ValueOf(index);
-  if (mSingle) {
-    const float* at = &mFloats[3 * value];
-    out[0] = at[0], out[1] = at[1], out[2] = at[2];
-  } else {
-    const double* at = &mDoubles[3 * value];
-    out[0] = at[0], out[1] = at[1], out[2] = at[2];
   }
 }
 

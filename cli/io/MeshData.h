@@ -69,11 +69,27 @@ class CVectorColumn {
   }
   // Append one value: RowsPerValue() rows.
   void Add(double x, double y, double z);
-  void AddFloats(const float* xyz);
+  void AddFloats(const float* xyz) {
+    if (mSingle) {
+      mFloats.push_back(xyz[0]), mFloats.push_back(xyz[1]), mFloats.push_back(xyz[2]);
+    } else {
+      mDoubles.push_back(xyz[0]), mDoubles.push_back(xyz[1]), mDoubles.push_back(xyz[2]);
+    }
+  }
   // Sets the value row `index` reads (with it, its whole run's).
   // REQUIRES: index < Size(); a single column stores the values as floats.
   void Set(size_t index, double x, double y, double z);
-  void Get(size_t index, double out[3]) const;
+  // Inline: the host calls it for every field of every vertex it serves.
+  void Get(size_t index, double out[3]) const {
+    const size_t value = ValueOf(index);
+    if (mSingle) {
+      const float* at = &mFloats[3 * value];
+      out[0] = at[0], out[1] = at[1], out[2] = at[2];
+    } else {
+      const double* at = &mDoubles[3 * value];
+      out[0] = at[0], out[1] = at[1], out[2] = at[2];
+    }
+  }
   bool AnyNonZero() const;
   size_t Bytes() const { return mFloats.capacity() * sizeof(float) + mDoubles.capacity() * sizeof(double); }
 
