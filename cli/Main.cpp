@@ -6,6 +6,7 @@
 #include <new>
 
 #include "cli/Commands.h"
+#include "cli/HeapReuse.h"
 #include "cli/OutOfMemory.h"
 #include "cli/io/Printable.h"
 #include "cli/Session.h"
@@ -31,6 +32,7 @@ std::string NamedSubcommand(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  cli::KeepFreedHeapForReuse();
   CLI::App app{"tressel: runs the Tressel module in a substitute host"};
   app.require_subcommand(1);
   app.set_version_flag("--version", "tressel " TRESSEL_VERSION);

@@ -4,7 +4,6 @@
 #include "cli/WireGroups.h"
 
 #include <cmath>
-#include <cstring>
 #include <memory>
 
 namespace cli {
@@ -33,10 +32,9 @@ class CImportedGeometry : public host::CGroupGeometry {
   }
   void GetFacet(size_t index, host::CHostFacet* facet) const override {
     const int32_t count = mMesh.CornerCount(index);
-    const int32_t* corners = mMesh.Corners(index);
     facet->color = mMesh.FacetColor(index);
     facet->count = int16_t(count);
-    for (int k = 0; k < count && k < 4; ++k) facet->corners[k] = corners[k] + 1;
+    for (int32_t k = 0; k < count && k < 4; ++k) facet->corners[k] = mMesh.Corner(index, k) + 1;
   }
 
  private:
@@ -58,7 +56,8 @@ bool SamePoint(const cliio::CImportedMesh& mesh, int32_t p, int32_t q) {
 
 host::CChildGroup ChildGroupFor(const cliio::CImportedMesh& mesh) {
   host::CChildGroup group;
-  group.flags = host::kGroupHasColor;
+  group.flags = 0;
+  if (!mesh.colors.empty()) group.flags |= host::kGroupHasColor;
   if (mesh.normals.AnyNonZero()) group.flags |= host::kGroupHasVectorA;
   if (mesh.uvws.AnyNonZero()) group.flags |= host::kGroupHasUV;
   group.geometry = std::make_shared<CImportedGeometry>(mesh);
@@ -75,7 +74,7 @@ int DroppedFacets(const cliio::CImportedMesh& mesh) {
     }
     int corners[4];
     int count = facetCount > 4 ? 4 : facetCount;
-    std::memcpy(corners, mesh.Corners(f), sizeof(int32_t) * size_t(count));
+    for (int k = 0; k < count; ++k) corners[k] = mesh.Corner(f, k);
     int k = 0;
     while (k < count && count > 1) {
       if (!SamePoint(mesh, corners[k], corners[(k + 1) % count])) {

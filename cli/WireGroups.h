@@ -13,10 +13,12 @@ namespace cli {
 
 // The group as the host reports it: every vertex with its colour, normal
 // (vectorA), position, a zero vectorB and uvw; every facet with its colour and
-// 1-based corners. The flags claim colour always (the importer gives every
-// vertex one, white by default), vectorA when any vertex has a non-zero
-// normal, UV when any has a non-zero uvw, and never vectorB (no format the
-// importer reads carries it). The group reads the mesh's columns in place.
+// 1-based corners. The flags claim colour when any vertex has a colour other
+// than opaque white (the others are served white all the same), vectorA when
+// any vertex has a non-zero normal, UV when any has a non-zero uvw, and never
+// vectorB (no format the importer reads carries it): a module then keeps no
+// per-vertex copy of an attribute the file does not carry. The group reads the
+// mesh's columns in place.
 // REQUIRES: `mesh` outlives the group and is not changed while it is in use.
 host::CChildGroup ChildGroupFor(const cliio::CImportedMesh& mesh);
 

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t f = 0; f < mesh.FacetCount(); ++f) {
       const int32_t count = mesh.CornerCount(f);
       IMPORT_CHECK(count >= 1 && count <= 4);
-      for (int32_t k = 0; k < count; ++k) IMPORT_CHECK(mesh.Corners(f)[k] >= 0 && size_t(mesh.Corners(f)[k]) < vertices);
+      for (int32_t k = 0; k < count; ++k) IMPORT_CHECK(mesh.Corner(f, k) >= 0 && size_t(mesh.Corner(f, k)) < vertices);
     }
   }
   return 0;

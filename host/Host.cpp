@@ -276,7 +276,6 @@ int32_t CHost::SendRecord(uint32_t selector, void* record, int32_t size, int ins
   frame->instance = &target;
   frame->header = header;
   frame->serial = mNextCommandSerial++;
-  frame->firstVertexIndex = mNextVertexIndex;
   if (selector == Selector::kGenerate) {
     frame->groupCount = static_cast<PluginModelGenerateRec*>(record)->groupCount;
     for (auto& group : mGroups) group->received.deleted = false;

@@ -374,8 +374,7 @@ int32_t CHost::ServeAddVertex(CCommandFrame& frame, HostAddVertexRec& rec, CTrac
   vertex.uvw = Take(rec.uvw);
   const int32_t hostIndex = mNextVertexIndex++;
   CReceivedVertices& vertices = frame.output->received.vertices;
-  frame.added.resize(size_t(int64_t(hostIndex) - frame.firstVertexIndex));
-  frame.added.push_back(CCommandFrame::CAddedVertex{frame.output, vertices.size()});
+  frame.NoteAdded(hostIndex, frame.output, vertices.size());
   vertices.Add(vertex, hostIndex);
   rec.vertexIndex = hostIndex;
   trace.value = hostIndex;
@@ -389,9 +388,9 @@ int32_t CHost::ServeAddFacet(CCommandFrame& frame, HostAddFacetRec& rec) {
     return Violate("geometry before DELG", Request::kAddFacet, "no group's geometry was dropped yet in this command");
   if (rec.corners != 2)
     return Violate("corner count", Request::kAddFacet, "corners " + std::to_string(rec.corners) + ", a segment has 2");
+  CCommandFrame::CAddedVertex ends[2];
   for (int k = 0; k < 2; ++k) {
-    const CCommandFrame::CAddedVertex* added = frame.Added(rec.vert[k]);
-    if (!added || added->owner != frame.output)
+    if (!frame.Added(rec.vert[k], &ends[k]) || ends[k].owner != frame.output)
       return Violate("unknown vertex index", Request::kAddFacet,
                      "vertex index " + std::to_string(rec.vert[k]) + " was not returned by 'ADDV' for this group");
   }
@@ -401,12 +400,12 @@ int32_t CHost::ServeAddFacet(CCommandFrame& frame, HostAddFacetRec& rec) {
   facet.color = rec.color;
   // The position recorded at 'ADDV'; a nested command's 'DELG' of this group
   // may have dropped the vertex since, which the index check below notices.
-  auto positionOf = [&received, &frame](int32_t hostIndex) {
-    const size_t position = frame.Added(hostIndex)->position;
+  auto positionOf = [&received](const CCommandFrame::CAddedVertex& end, int32_t hostIndex) {
+    const size_t position = end.position;
     return (position < received.vertices.size() && received.vertices.HostIndex(position) == hostIndex) ? int32_t(position) : -1;
   };
-  facet.first = positionOf(rec.vert[0]);
-  facet.second = positionOf(rec.vert[1]);
+  facet.first = positionOf(ends[0], rec.vert[0]);
+  facet.second = positionOf(ends[1], rec.vert[1]);
   received.facets.push_back(facet);
   return 0;
 }

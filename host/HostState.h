@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -64,20 +65,45 @@ struct CHost::CCommandFrame {
   void* latestHandedOut = nullptr;             // the latest of them (null: none yet)
   std::set<CChildGroup*> deleted;              // groups given 'DELG' during this command
   CChildGroup* output = nullptr;               // the group of the latest 'DELG'
-  // The 'ADDV' indices this command handed out: index firstVertexIndex + i is
-  // added[i]. Host indices only grow, so this is a dense table; entries of a
-  // nested command's indices keep a null owner.
+  // The 'ADDV' indices this command handed out, as runs: each run's vertices
+  // went to one group, at consecutive positions of its received vertices,
+  // under consecutive indices. Host indices only grow, so the runs are in
+  // ascending order and a nested command's indices fall between them. A
+  // module adds a group's wires one after another: one run a group.
   struct CAddedVertex {
     CChildGroup* owner = nullptr;
     size_t position = 0;  // in owner->received.vertices when it was added
   };
-  int32_t firstVertexIndex = 0;
-  std::vector<CAddedVertex> added;
-  // The entry of a vertex index this command handed out, or null.
-  const CAddedVertex* Added(int32_t hostIndex) const {
-    if (hostIndex < firstVertexIndex) return nullptr;
-    const size_t slot = size_t(int64_t(hostIndex) - firstVertexIndex);
-    return slot < added.size() && added[slot].owner ? &added[slot] : nullptr;
+  struct CAddedRun {
+    int32_t firstIndex;
+    int32_t count;
+    CChildGroup* owner;
+    size_t firstPosition;
+  };
+  std::vector<CAddedRun> added;
+  void NoteAdded(int32_t hostIndex, CChildGroup* owner, size_t position) {
+    if (!added.empty()) {
+      CAddedRun& last = added.back();
+      if (last.owner == owner && int64_t(last.firstIndex) + last.count == hostIndex &&
+          last.firstPosition + size_t(last.count) == position) {
+        ++last.count;
+        return;
+      }
+    }
+    added.push_back(CAddedRun{hostIndex, 1, owner, position});
+  }
+  // The group and position of a vertex index this command handed out; false
+  // for any other index. O(1) for the latest run, O(log runs) otherwise.
+  bool Added(int32_t hostIndex, CAddedVertex* vertex) const {
+    if (added.empty() || hostIndex < added.front().firstIndex) return false;
+    auto run = added.end() - 1;
+    if (hostIndex < run->firstIndex)
+      run = std::upper_bound(added.begin(), added.end(), hostIndex,
+                             [](int32_t index, const CAddedRun& at) { return index < at.firstIndex; }) - 1;
+    if (int64_t(hostIndex) >= int64_t(run->firstIndex) + run->count) return false;
+    vertex->owner = run->owner;
+    vertex->position = run->firstPosition + size_t(hostIndex - run->firstIndex);
+    return true;
   }
 };
 

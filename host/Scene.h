@@ -75,13 +75,19 @@ struct CReceivedVertex {
 // The vertices a group received, held compactly. A module sends
 // single-precision values widened to double, its vectorB is its position under
 // identity setup matrices, and uvw's v and w are zero: such a vertex is stored
-// as 36 bytes of floats and reads back bit for bit. Any other vertex is kept in
-// full beside its compact entry (binary search, O(log n) per read of such a
-// vertex). Adding is constant time and never moves stored vertices.
+// as its position and u in 16 bytes of floats and reads back bit for bit. Its
+// vectorA and colour, which change seldom along a wire (a ring's corners share
+// one normal), and its host index, which counts up, are kept as runs: an entry
+// only where the value changes. Any other vertex is kept in full beside its
+// compact entry. Adding is constant time and never moves stored vertices;
+// Position and U are constant time while no vertex is kept in full (else
+// O(log full)); HostIndex and operator[] search the runs, O(1) for the latest
+// run and O(log runs) otherwise.
 class CReceivedVertices {
  public:
-  size_t size() const { return mPacked.size(); }
-  bool empty() const { return mPacked.empty(); }
+  size_t size() const { return mPoints.size(); }
+  bool empty() const { return mPoints.empty(); }
+  // REQUIRES: size() < 2^32 (host indices are 32-bit, so a host never gets there).
   void Add(const CHostVertex& vertex, int32_t hostIndex);
   void clear();
 
@@ -89,9 +95,11 @@ class CReceivedVertices {
   CReceivedVertex operator[](size_t index) const;
   CVec3 Position(size_t index) const;
   double U(size_t index) const;  // uvw.x: the parameter along the wire
-  int32_t HostIndex(size_t index) const { return mPacked[index].hostIndex; }
-  // How many vertices are kept in full (for the tests).
+  int32_t HostIndex(size_t index) const;
+  // How many vertices are kept in full, and how many runs hold the vectorA,
+  // colour and host index columns (for the tests).
   size_t FullCount() const { return mFull.size(); }
+  size_t RunCount() const { return mVectorRuns.size() + mColorRuns.size() + mIndexRuns.size(); }
 
   class const_iterator {
    public:
@@ -111,17 +119,33 @@ class CReceivedVertices {
   const_iterator end() const { return const_iterator(this, size()); }
 
  private:
-  struct CPacked {
+  struct CPoint {
     float position[3];
     float u;
-    float vectorA[3];
-    uint32_t color;
-    int32_t hostIndex;
   };
+  // A run covers the vertices from `start` up to the next run's start.
+  struct CVectorRun {
+    uint32_t start;
+    float vectorA[3];
+  };
+  struct CColorRun {
+    uint32_t start;
+    uint32_t color;
+  };
+  struct CIndexRun {
+    uint32_t start;
+    int32_t hostIndex;  // of the vertex at start; each later one of the run has the next
+  };
+  // The run covering `index`. REQUIRES: runs is not empty and its first run starts at 0.
+  template <typename TRun, unsigned kBlockBits>
+  static const TRun& RunAt(const CBlockList<TRun, kBlockBits>& runs, size_t index);
   // The full vertex at `index`, or null when the compact entry says it all.
   const CHostVertex* Full(size_t index) const;
 
-  CBlockList<CPacked> mPacked;
+  CBlockList<CPoint> mPoints;
+  CBlockList<CVectorRun, 10> mVectorRuns;
+  CBlockList<CColorRun, 10> mColorRuns;
+  CBlockList<CIndexRun, 10> mIndexRuns;
   std::vector<std::pair<size_t, CHostVertex>> mFull;  // by ascending index
 };
 

@@ -1,8 +1,10 @@
 // The column storage of imported meshes. Every access is constant time;
-// AddFacet is amortised constant, except for the one switch from uniform
-// facets to per-facet offsets, which is linear in the facets so far.
+// AddFacet is amortised constant, except for the one end of a soup's run and
+// the one switch from uniform facets to per-facet offsets, each linear in the
+// facets so far.
 #include "cli/io/MeshData.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -24,31 +26,14 @@ void CVectorColumn::Add(double x, double y, double z) {
   }
 }
 
-void CVectorColumn::AddFloats(const float* xyz) {
-  if (mSingle) {
-    mFloats.insert(mFloats.end(), xyz, xyz + 3);
-  } else {
-    mDoubles.insert(mDoubles.end(), {double(xyz[0]), double(xyz[1]), double(xyz[2])});
-  }
-}
-
 void CVectorColumn::Set(size_t index, double x, double y, double z) {
+  const size_t value = ValueOf(index);
   if (mSingle) {
-    float* at = &mFloats[3 * index];
+    float* at = &mFloats[3 * value];
     at[0] = float(x), at[1] = float(y), at[2] = float(z);
   } else {
-    double* at = &mDoubles[3 * index];
+    double* at = &mDoubles[3 * value];
     at[0] = x, at[1] = y, at[2] = z;
-  }
-}
-
-void CVectorColumn::Get(size_t index, double out[3]) const {
-  if (mSingle) {
-    const float* at = &mFloats[3 * index];
-    out[0] = at[0], out[1] = at[1], out[2] = at[2];
-  } else {
-    const double* at = &mDoubles[3 * index];
-    out[0] = at[0], out[1] = at[1], out[2] = at[2];
   }
 }
 
@@ -72,7 +57,7 @@ CImportedVertex CImportedMesh::Vertex(size_t index) const {
 CImportedFacet CImportedMesh::Facet(size_t index) const {
   CImportedFacet facet;
   facet.count = CornerCount(index);
-  std::memcpy(facet.corners, Corners(index), sizeof(int32_t) * size_t(facet.count));
+  for (int32_t k = 0; k < facet.count; ++k) facet.corners[k] = Corner(index, k);
   ColorBytes(FacetColor(index), facet.argb);
   return facet;
 }
@@ -93,7 +78,33 @@ void CImportedMesh::AddVertex(const CImportedVertex& vertex) {
   colors.push_back(color);
 }
 
+void CImportedMesh::EndRun() {
+  const size_t corners = mRunFacets * size_t(mUniform);
+  mCorners.reserve(std::max(corners + size_t(mUniform), mReservedCorners));
+  for (size_t corner = 0; corner < corners; ++corner) mCorners.push_back(int32_t(corner));
+  mInRun = false;
+}
+
 void CImportedMesh::AddFacet(const int32_t* corners, int32_t count, uint32_t color) {
+  const size_t facets = FacetCount();
+  if (mInRun) {
+    if (mUniform == 0) mUniform = count;
+    const int64_t next = int64_t(facets) * mUniform;
+    bool continues = count == mUniform;
+    for (int32_t k = 0; continues && k < count; ++k) continues = corners[k] == next + k;
+    if (continues) {
+      ++mRunFacets;
+    } else {
+      EndRun();
+    }
+  }
+  if (!mInRun) AddStoredFacet(corners, count);
+  if (mFacetColors.empty() && color == kOpaqueWhiteWord) return;
+  mFacetColors.resize(facets, kOpaqueWhiteWord);  // the facets before the first coloured one
+  mFacetColors.push_back(color);
+}
+
+void CImportedMesh::AddStoredFacet(const int32_t* corners, int32_t count) {
   const size_t facets = FacetCount();
   if (mStarts.empty() && mUniform != 0 && mUniform != count) {
     // The first facet of another corner count: offsets from here on.
@@ -101,16 +112,15 @@ void CImportedMesh::AddFacet(const int32_t* corners, int32_t count, uint32_t col
     mStarts.reserve(mCorners.capacity() / size_t(mUniform) + 1);
     for (size_t f = 0; f <= facets; ++f) mStarts.push_back(uint32_t(f * size_t(mUniform)));
   }
-  if (mStarts.empty() && mUniform == 0) mUniform = count;
   if (!mStarts.empty() && mCorners.size() + size_t(count) > UINT32_MAX) throw std::length_error("too many facet corners");
   mCorners.insert(mCorners.end(), corners, corners + count);
   if (!mStarts.empty()) mStarts.push_back(uint32_t(mCorners.size()));
-  if (mFacetColors.empty() && color == kOpaqueWhiteWord) return;
-  mFacetColors.resize(facets, kOpaqueWhiteWord);  // the facets before the first coloured one
-  mFacetColors.push_back(color);
 }
 
-void CImportedMesh::ReserveFacets(size_t facets, int32_t cornersEach) { mCorners.reserve(facets * size_t(cornersEach)); }
+void CImportedMesh::ReserveFacets(size_t facets, int32_t cornersEach) {
+  mReservedCorners = facets * size_t(cornersEach);
+  if (!mInRun) mCorners.reserve(mReservedCorners);
+}
 
 size_t CImportedMesh::Bytes() const {
   return positions.Bytes() + normals.Bytes() + uvws.Bytes() + colors.capacity() * sizeof(uint32_t) +

@@ -2,9 +2,11 @@
 // exactly what the host will describe for that group through 'GETV'/'GETF'.
 // The mesh is stored by columns, each only as wide as the file's values need:
 // positions and normals read as single-precision floats (STL, float PLY) stay
-// floats, attributes the file does not carry take no room at all, and facets
-// that all have one corner count need no offsets. The host serves its requests
-// straight from these columns, so every corner lives here once.
+// floats, attributes the file does not carry take no room at all, a value the
+// file gives once for several vertices (an STL facet's normal) is kept once,
+// facets that all have one corner count need no offsets, and a soup's facets
+// (corners 0, 1, 2, 3, ... in order) need no corner list. The host serves its
+// requests straight from these columns, so every corner lives here once.
 #ifndef TRESSEL_CLI_IO_MESHDATA_H
 #define TRESSEL_CLI_IO_MESHDATA_H
 
@@ -43,28 +45,61 @@ struct CImportedFacet {
 
 // A column of 3-vectors in single or double precision, chosen before the first
 // value is added. Values added as floats to a double column widen exactly.
+// Rows are the column's entries as its users count them (one per vertex); a
+// column may store one value for each run of several consecutive rows.
 class CVectorColumn {
  public:
   explicit CVectorColumn(bool single = false) : mSingle(single) {}
   bool Single() const { return mSingle; }
   // REQUIRES: the column is empty.
   void SetSingle(bool single) { mSingle = single; }
-  size_t Size() const { return mSingle ? mFloats.size() / 3 : mDoubles.size() / 3; }
+  // Each value stands for `rows` (>= 1, default 1) consecutive rows, and each
+  // Add appends that many: row r reads value r / rows.
+  // REQUIRES: the column is empty.
+  void SetRowsPerValue(uint32_t rows) { mRowsPerValue = rows; }
+  uint32_t RowsPerValue() const { return mRowsPerValue; }
+  size_t Size() const { return Values() * mRowsPerValue; }
   bool Empty() const { return Size() == 0; }
-  void Reserve(size_t count) { mSingle ? mFloats.reserve(3 * count) : mDoubles.reserve(3 * count); }
+  void Reserve(size_t rows) { mSingle ? mFloats.reserve(3 * ValuesFor(rows)) : mDoubles.reserve(3 * ValuesFor(rows)); }
   void Clear() { mFloats.clear(), mDoubles.clear(); }
-  // Every value 0, for columns filled out of order (Set) or only in part.
-  void Resize(size_t count) { mSingle ? mFloats.resize(3 * count, 0.0f) : mDoubles.resize(3 * count, 0.0); }
+  // Every value 0, for columns filled out of order (Set) or only in part; a
+  // partial run at the end is rounded up to a whole value.
+  void Resize(size_t rows) {
+    mSingle ? mFloats.resize(3 * ValuesFor(rows), 0.0f) : mDoubles.resize(3 * ValuesFor(rows), 0.0);
+  }
+  // Append one value: RowsPerValue() rows.
   void Add(double x, double y, double z);
-  void AddFloats(const float* xyz);
+  void AddFloats(const float* xyz) {
+    if (mSingle) {
+      mFloats.push_back(xyz[0]), mFloats.push_back(xyz[1]), mFloats.push_back(xyz[2]);
+    } else {
+      mDoubles.push_back(xyz[0]), mDoubles.push_back(xyz[1]), mDoubles.push_back(xyz[2]);
+    }
+  }
+  // Sets the value row `index` reads (with it, its whole run's).
   // REQUIRES: index < Size(); a single column stores the values as floats.
   void Set(size_t index, double x, double y, double z);
-  void Get(size_t index, double out[3]) const;
+  // Inline: the host calls it for every field of every vertex it serves.
+  void Get(size_t index, double out[3]) const {
+    const size_t value = ValueOf(index);
+    if (mSingle) {
+      const float* at = &mFloats[3 * value];
+      out[0] = at[0], out[1] = at[1], out[2] = at[2];
+    } else {
+      const double* at = &mDoubles[3 * value];
+      out[0] = at[0], out[1] = at[1], out[2] = at[2];
+    }
+  }
   bool AnyNonZero() const;
   size_t Bytes() const { return mFloats.capacity() * sizeof(float) + mDoubles.capacity() * sizeof(double); }
 
  private:
+  size_t Values() const { return mSingle ? mFloats.size() / 3 : mDoubles.size() / 3; }
+  size_t ValuesFor(size_t rows) const { return (rows + mRowsPerValue - 1) / mRowsPerValue; }
+  size_t ValueOf(size_t row) const { return mRowsPerValue == 1 ? row : row / mRowsPerValue; }
+
   bool mSingle;
+  uint32_t mRowsPerValue = 1;
   std::vector<float> mFloats;
   std::vector<double> mDoubles;
 };
@@ -80,16 +115,21 @@ class CImportedMesh {
   std::vector<uint32_t> colors;
 
   size_t VertexCount() const { return positions.Size(); }
-  size_t FacetCount() const { return mStarts.empty() ? (mUniform ? mCorners.size() / size_t(mUniform) : 0) : mStarts.size() - 1; }
+  size_t FacetCount() const {
+    if (mInRun) return mRunFacets;
+    return mStarts.empty() ? mCorners.size() / size_t(mUniform) : mStarts.size() - 1;
+  }
   CImportedVertex Vertex(size_t index) const;
   CImportedFacet Facet(size_t index) const;
   void Position(size_t index, double out[3]) const { positions.Get(index, out); }
-  // The facet's corner count and its first corner; the rest follow it.
+  // The facet's corner count, and its corner k (0-based vertex index).
+  // REQUIRES: facet < FacetCount(); 0 <= k < CornerCount(facet).
   int32_t CornerCount(size_t facet) const {
     return mStarts.empty() ? mUniform : int32_t(mStarts[facet + 1] - mStarts[facet]);
   }
-  const int32_t* Corners(size_t facet) const {
-    return mCorners.data() + (mStarts.empty() ? facet * size_t(mUniform) : mStarts[facet]);
+  int32_t Corner(size_t facet, int32_t k) const {
+    const size_t first = mStarts.empty() ? facet * size_t(mUniform) : mStarts[facet];
+    return mInRun ? int32_t(first + size_t(k)) : mCorners[first + size_t(k)];
   }
   uint32_t FacetColor(size_t facet) const { return mFacetColors.empty() ? kOpaqueWhiteWord : mFacetColors[facet]; }
 
@@ -98,13 +138,28 @@ class CImportedMesh {
   // Appends a facet of 1 to 4 corners with its colour (ColorWord).
   // REQUIRES: 1 <= count <= 4; every corner indexes the vertices.
   void AddFacet(const int32_t* corners, int32_t count, uint32_t color = kOpaqueWhiteWord);
+  // Room for that many facets, taken once their corners need storing.
   void ReserveFacets(size_t facets, int32_t cornersEach);
+  // Whether the corners are the running count 0, 1, 2, ... and not stored.
+  bool CornersInRun() const { return mInRun; }
 
   // Bytes the columns hold (capacities), for the memory account.
   size_t Bytes() const;
 
  private:
-  std::vector<int32_t> mCorners;      // every facet's corners, facet after facet
+  // Stores the corners of the run so far in mCorners and ends the run.
+  void EndRun();
+  // AddFacet's corners once they are stored.
+  void AddStoredFacet(const int32_t* corners, int32_t count);
+
+  // While every facet so far has mUniform corners that continue the running
+  // count 0, 1, 2, ... (facet f's are f * mUniform + k: a soup), mInRun holds
+  // and only their number is kept. The first facet that breaks the run writes
+  // the corners out; from then on mCorners holds every corner.
+  bool mInRun = true;
+  size_t mRunFacets = 0;
+  size_t mReservedCorners = 0;        // ReserveFacets' wish, taken when the run ends
+  std::vector<int32_t> mCorners;      // every facet's corners, facet after facet; empty in a run
   std::vector<uint32_t> mStarts;      // empty while every facet has mUniform corners, else FacetCount()+1 offsets
   int32_t mUniform = 0;               // the corner count of every facet so far (0: none yet)
   std::vector<uint32_t> mFacetColors; // empty while every facet is opaque white

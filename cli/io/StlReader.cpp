@@ -1,8 +1,8 @@
 // Reads binary and ASCII STL. A file is binary exactly when its size is 84
 // bytes plus 50 per facet its header counts; otherwise it must be ASCII text
 // beginning with "solid". Every facet keeps its own three corners (a soup),
-// each corner carrying the facet's normal; positions and normals stay in
-// single precision, as the file holds them.
+// each corner carrying the facet's normal, which is stored once for the three;
+// positions and normals stay in single precision, as the file holds them.
 //
 // Binary: one mesh. A facet whose attribute word has bit 15 set carries a
 // 5-bit colour (B G R from the low bits; R G B when the header holds
@@ -58,6 +58,7 @@ bool ReadBinary(const CReadInput& input, std::vector<CImportedMesh>* meshes, std
   mesh.name = "mesh 1";
   mesh.positions.SetSingle(true);
   mesh.normals.SetSingle(true);
+  mesh.normals.SetRowsPerValue(3);
   const size_t corners = size_t(facets) * 3;
   mesh.positions.Reserve(corners);
   mesh.normals.Reserve(corners);
@@ -75,10 +76,8 @@ bool ReadBinary(const CReadInput& input, std::vector<CImportedMesh>* meshes, std
         *detail = "facet " + std::to_string(f) + " has a value that is not a finite number";
         return false;
       }
-    for (int corner = 0; corner < 3; ++corner) {
-      mesh.normals.AddFloats(values);
-      mesh.positions.AddFloats(values + 3 + 3 * corner);
-    }
+    mesh.normals.AddFloats(values);
+    for (int corner = 0; corner < 3; ++corner) mesh.positions.AddFloats(values + 3 + 3 * corner);
     uint16_t attribute;
     std::memcpy(&attribute, record + 48, sizeof attribute);
     if (attribute & 0x8000u) {
@@ -181,6 +180,7 @@ bool ReadAscii(const CReadInput& input, std::vector<CImportedMesh>* meshes, std:
     CImportedMesh mesh;
     mesh.positions.SetSingle(true);
     mesh.normals.SetSingle(true);
+    mesh.normals.SetRowsPerValue(3);
     // The solid's name: the word after "solid" on its line.
     const std::string_view name = words.WordOnLine();
     mesh.name = name.empty() ? "mesh " + std::to_string(meshes->size() + 1) : std::string(name);
@@ -202,7 +202,7 @@ bool ReadAscii(const CReadInput& input, std::vector<CImportedMesh>* meshes, std:
         float normal[3];
         for (float& value : normal)
           if (!number(&value)) return false;
-        for (int i = 0; i < 3; ++i) mesh.normals.AddFloats(normal);
+        mesh.normals.AddFloats(normal);
       } else if (word == "vertex") {
         if (cornersInFacet >= 3) return fail("a facet has more than 3 vertices");
         float position[3];

@@ -58,6 +58,9 @@ TEST(StlImport, BinaryKeepsFloatsNormalsAndFacetColours) {
   EXPECT_EQ(mesh.Vertex(0).position[0], double(0.1f));  // the float, widened exactly
   EXPECT_EQ(mesh.Vertex(2).normal[2], 1);
   EXPECT_EQ(mesh.Vertex(5).normal[2], -1);
+  EXPECT_EQ(mesh.normals.RowsPerValue(), 3u);  // one normal a facet
+  EXPECT_TRUE(mesh.CornersInRun());
+  EXPECT_EQ(mesh.Corner(1, 0), 3);
   // Once a facet is coloured every corner is: the others light grey.
   const uint8_t grey[4] = {153, 153, 153, 153};
   const uint8_t red[4] = {255, 255, 0, 0};
@@ -109,11 +112,77 @@ TEST(ImportedMesh, ColumnsSwitchToOffsetsAndColoursOnlyWhenNeeded) {
   ASSERT_EQ(mesh.FacetCount(), 4u);
   EXPECT_EQ(mesh.CornerCount(1), 3);
   EXPECT_EQ(mesh.CornerCount(2), 4);
-  EXPECT_EQ(mesh.Corners(2)[3], 3);
-  EXPECT_EQ(mesh.Corners(3)[0], 4);
+  EXPECT_EQ(mesh.Corner(2, 3), 3);
+  EXPECT_EQ(mesh.Corner(3, 0), 4);
   EXPECT_EQ(mesh.FacetColor(0), cliio::kOpaqueWhiteWord);
   EXPECT_EQ(mesh.FacetColor(1), 0x11223344u);
   EXPECT_EQ(mesh.FacetColor(3), cliio::kOpaqueWhiteWord);
+}
+
+TEST(ImportedMesh, ValuesSharedByRunsOfRows) {
+  cliio::CVectorColumn column(true);
+  column.SetRowsPerValue(3);
+  const float up[3] = {0, 0, 1}, down[3] = {0, 0, -1};
+  column.AddFloats(up);
+  column.AddFloats(down);
+  ASSERT_EQ(column.Size(), 6u);
+  double value[3];
+  column.Get(2, value);
+  EXPECT_EQ(value[2], 1);
+  column.Get(3, value);
+  EXPECT_EQ(value[2], -1);
+  column.Set(4, 0, 1, 0);  // the value of rows 3 to 5
+  column.Get(5, value);
+  EXPECT_EQ(value[1], 1);
+  EXPECT_EQ(value[2], 0);
+  column.Get(0, value);
+  EXPECT_EQ(value[2], 1);
+  EXPECT_LT(column.Bytes(), 6 * 3 * sizeof(float));  // two values stored, not six
+  // A partial run is a whole value: row 7 exists, and is zero.
+  column.Resize(8);
+  EXPECT_EQ(column.Size(), 9u);
+  column.Get(7, value);
+  EXPECT_EQ(value[0] + value[1] + value[2], 0);
+}
+
+TEST(ImportedMesh, SoupCornersAreCountedUntilAFacetBreaksTheRun) {
+  CImportedMesh soup;
+  const int32_t first[3] = {0, 1, 2}, second[3] = {3, 4, 5}, third[3] = {6, 7, 8};
+  soup.AddFacet(first, 3);
+  soup.AddFacet(second, 3, 0x11223344u);
+  soup.AddFacet(third, 3);
+  EXPECT_TRUE(soup.CornersInRun());
+  ASSERT_EQ(soup.FacetCount(), 3u);
+  EXPECT_EQ(soup.Corner(2, 1), 7);
+  EXPECT_EQ(soup.FacetColor(1), 0x11223344u);
+  EXPECT_EQ(soup.FacetColor(2), cliio::kOpaqueWhiteWord);
+
+  // A repeated corner ends the run; every earlier corner is kept as it was.
+  CImportedMesh broken = soup;
+  broken.AddFacet(third, 3);
+  EXPECT_FALSE(broken.CornersInRun());
+  ASSERT_EQ(broken.FacetCount(), 4u);
+  for (int32_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(broken.Corner(1, k), 3 + k);
+    EXPECT_EQ(broken.Corner(3, k), 6 + k);
+  }
+  // So does another corner count: the facets then have offsets.
+  const int32_t quad[4] = {9, 10, 11, 12};
+  soup.AddFacet(quad, 4);
+  EXPECT_FALSE(soup.CornersInRun());
+  ASSERT_EQ(soup.FacetCount(), 4u);
+  EXPECT_EQ(soup.CornerCount(2), 3);
+  EXPECT_EQ(soup.Corner(2, 2), 8);
+  EXPECT_EQ(soup.CornerCount(3), 4);
+  EXPECT_EQ(soup.Corner(3, 3), 12);
+
+  // A mesh whose first facet does not begin at vertex 0 is never a run.
+  CImportedMesh indexed;
+  indexed.AddFacet(second, 3);
+  indexed.AddFacet(first, 3);
+  EXPECT_FALSE(indexed.CornersInRun());
+  EXPECT_EQ(indexed.Corner(0, 0), 3);
+  EXPECT_EQ(indexed.Corner(1, 2), 2);
 }
 
 // One mesh placed by three nodes (one of them a child of another): three
@@ -365,7 +434,7 @@ TEST(PlyImport, EveryEncodingReadsTheSame) {
     ASSERT_EQ(mesh.VertexCount(), 4u) << format;
     ASSERT_EQ(mesh.FacetCount(), 2u) << format;
     EXPECT_EQ(mesh.CornerCount(0), 4);
-    EXPECT_EQ(mesh.Corners(1)[1], 3) << format;
+    EXPECT_EQ(mesh.Corner(1, 1), 3) << format;
     EXPECT_EQ(mesh.Vertex(0).position[2], 0.5) << format;
     EXPECT_EQ(mesh.Vertex(3).argb[1], 10) << format;
     EXPECT_EQ(mesh.Vertex(3).argb[3], 30) << format;

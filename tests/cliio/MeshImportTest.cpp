@@ -146,7 +146,7 @@ TEST(StlImport, EveryFacetKeepsItsOwnThreeCorners) {
   const auto file = folder.Write("pair.stl",
                                  "solid pair\n"
                                  "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 1 1 0\nendloop\nendfacet\n"
-                                 "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 1 0\nvertex 0 1 0\nendloop\nendfacet\n"
+                                 "facet normal 0 1 0\nouter loop\nvertex 0 0 0\nvertex 1 1 0\nvertex 0 1 0\nendloop\nendfacet\n"
                                  "endsolid pair\n");
   std::string error;
   const auto meshes = ImportMeshFile(file, &error);
@@ -155,6 +155,10 @@ TEST(StlImport, EveryFacetKeepsItsOwnThreeCorners) {
   EXPECT_EQ(AllCorners(meshes[0]), (std::vector<std::vector<int32_t>>{{0, 1, 2}, {3, 4, 5}}));
   EXPECT_EQ(meshes[0].Vertex(3).position[0], 0);
   EXPECT_EQ(meshes[0].Vertex(5).position[1], 1);
+  // Each corner reads its own facet's normal.
+  EXPECT_EQ(meshes[0].Vertex(2).normal[2], 1);
+  EXPECT_EQ(meshes[0].Vertex(3).normal[1], 1);
+  EXPECT_EQ(meshes[0].Vertex(5).normal[2], 0);
 }
 
 TEST(OffImport, KeepsNumberingFansPolygonsAndReadsColours) {

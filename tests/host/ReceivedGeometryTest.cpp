@@ -72,6 +72,44 @@ TEST(ReceivedVertices, EveryVertexReadsBackBitForBit) {
   EXPECT_TRUE(SameBits(store[0].vertex, sent[0]));
 }
 
+TEST(ReceivedVertices, RunsOfNormalsColoursAndIndicesReadBackAnywhere) {
+  // Rings of four corners sharing a normal; a colour change and two breaks
+  // in the host indices (another group's vertices, a nested command's) on the way.
+  std::vector<host::CHostVertex> sent;
+  std::vector<int32_t> indices;
+  int32_t next = 7;
+  for (int ring = 0; ring < 3000; ++ring) {
+    if (ring == 1000 || ring == 2500) next += 5;
+    for (int corner = 0; corner < 4; ++corner) {
+      host::CHostVertex vertex = ModuleVertex(float(ring), float(corner), 0.5f, 0.25f * float(corner));
+      vertex.vectorA = {0, float(ring % 7) / 7.0f, 1};
+      if (ring >= 2000) vertex.color = 0xFF102030u;
+      sent.push_back(vertex);
+      indices.push_back(next++);
+    }
+  }
+  host::CReceivedVertices store;
+  for (size_t i = 0; i < sent.size(); ++i) store.Add(sent[i], indices[i]);
+  EXPECT_EQ(store.FullCount(), 0u);
+  EXPECT_EQ(store.RunCount(), 3000u + 2u + 3u);  // normals; colours; host indices
+  // Backwards, so that every lookup but the first searches the runs.
+  for (size_t i = sent.size(); i-- > 0;) {
+    const host::CReceivedVertex received = store[i];
+    ASSERT_TRUE(SameBits(received.vertex, sent[i])) << "vertex " << i;
+    ASSERT_EQ(received.hostIndex, indices[i]) << "vertex " << i;
+    ASSERT_EQ(store.HostIndex(i), indices[i]) << "vertex " << i;
+  }
+  // A vertex kept in full between compact ones leaves their runs as they were.
+  host::CHostVertex odd = sent[1];
+  odd.vectorA.x = 0.1;
+  store.Add(odd, next++);
+  store.Add(sent[5], next++);
+  const size_t last = store.size() - 1;
+  EXPECT_TRUE(SameBits(store[last - 1].vertex, odd));
+  EXPECT_TRUE(SameBits(store[last].vertex, sent[5]));
+  EXPECT_EQ(store.HostIndex(last), next - 1);
+}
+
 TEST(BlockList, GrowsAcrossBlocksWithoutMovingItems) {
   host::CBlockList<int32_t, 3> list;  // blocks of 8
   std::vector<const int32_t*> addresses;
