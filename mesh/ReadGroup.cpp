@@ -57,10 +57,7 @@ void AppendTriangle(TVector<CFacet>& facets, uint32_t color, int a, int b, int c
 
 }  // namespace
 
-bool UpdateStat(int i, int step) {
-  if ((i + 1) % step != 0) return true;
-  return InfoDlg::Update(step);
-}
+bool ReportStep(int step) { return InfoDlg::Update(step); }
 
 bool CGroup::ReadVertices() {
   theModelSetup.Init(nullptr);
