@@ -25,9 +25,15 @@ Fxyz Untransformed(const double p[3]) {
 }
 
 // Appends p to a map that is present; a refused block is the memory exception.
-void AppendPoint(CPosMap* map, const Fxyz& p) {
+// The maps are made with room for every vertex, so the append is a store.
+inline void AppendPoint(CPosMap* map, const Fxyz& p) {
   if (!map) return;
-  Fxyz* slot = map->points.ElemNew();
+  TVector<Fxyz>& points = map->points;
+  if (points.count < points.capacity) {
+    points.items[points.count++] = p;
+    return;
+  }
+  Fxyz* slot = points.ElemNew();
   if (!slot) ThrowMemoryException();
   *slot = p;
 }
@@ -84,7 +90,8 @@ bool CGroup::ReadVertices() {
     if (!UpdateStat(i, 200)) return false;
     if (!Run_Host(Request::kGetVertex, sizeof rec, &rec)) return false;
 
-    CVertex* vertex = vertices.ElemNew();
+    // Room for every vertex was reserved above: an append is a store.
+    CVertex* vertex = vertices.count < vertices.capacity ? vertices.items + vertices.count++ : vertices.ElemNew();
     if (!vertex) ThrowMemoryException();
     vertex->flags = 0;
     vertex->pos = Transform(rec.position, toModel);
