@@ -5,8 +5,9 @@
 // O(1) each, one cache miss: a slot holds its position's keys), one radix
 // sort of the distinct positions by order-preserving integer keys, then
 // linear passes over the runs, vertices and facet corners. Memory: an index
-// per vertex, 16 bytes per hash slot (at most 0.7 of them used, at least
-// one per 8 vertices), then 32 bytes per distinct position while sorting.
+// per vertex and 16 bytes per hash slot (at least one per 3 vertices, at
+// most half of them used); the sort works inside the table: the distinct
+// positions moved to its front half, its back half the sort's scratch.
 #include <math.h>
 #include <string.h>
 
@@ -98,13 +99,13 @@ inline void KeysOf(const Fxyz& p, uint32_t key[3]) {
 
 // The exact positions met so far, each with the first (lowest) index that
 // holds it: open addressing with linear probing over a power-of-two number of
-// slots that doubles past 0.7 of them used. The slot holds the keys, so a
+// slots that doubles past half of them used. The slot holds the keys, so a
 // lookup reads no vertex. Empty slots have vertex -1.
 class CPositionTable {
  public:
   explicit CPositionTable(size_t expected) {
     size_t slots = 16;
-    while (slots * 7 / 10 < expected) slots *= 2;
+    while (slots / 2 < expected) slots *= 2;
     Make(slots);
   }
 
@@ -124,9 +125,15 @@ class CPositionTable {
 
   void Prefetch(uint64_t hash) const { __builtin_prefetch(slots_.items + (hash >> shift_)); }
 
-  size_t Used() const { return used_; }
-  const TVector<CDistinct>& Slots() const { return slots_; }
-  void Free() { slots_.Free(); }
+  // Moves the entries to the front of the slots (the table is then no longer
+  // searchable) and returns the storage with their number.
+  TVector<CDistinct>& Compact(size_t* used) {
+    size_t d = 0;
+    for (size_t s = 0; s < slots_.count; ++s)
+      if (slots_[s].vertex >= 0) slots_[d++] = slots_[s];
+    *used = d;
+    return slots_;
+  }
 
  private:
   void Make(size_t slots) {
@@ -135,7 +142,7 @@ class CPositionTable {
     int bits = 0;
     while ((size_t(1) << bits) < slots) ++bits;
     shift_ = 64 - bits;
-    limit_ = slots * 7 / 10;
+    limit_ = slots / 2;
   }
 
   void Grow() {
@@ -233,30 +240,34 @@ bool CGroup::PackVertices(bool relink, TVector<int>* newToOld) {
   MakeVector(remap, vertexCount);
   int runs = 0;
   {
-    // A soup repeats each corner several times; an indexed mesh grows the
-    // table as it goes.
-    CPositionTable table(vertexCount / 8);
+    // A soup of a closed triangle mesh repeats each corner about six times;
+    // an indexed mesh grows the table as it goes.
+    CPositionTable table(vertexCount / 6);
     size_t withNaN = 0;
     if (!FoldDuplicates(vertices, remap, table, &withNaN)) return false;
 
     // The distinct positions in any order: equal keys (positions with a NaN)
     // each make a run of their own whatever their order, all others differ.
-    const size_t distinct = table.Used() + withNaN;
-    TVector<CDistinct> sorted, scratch;
-    MakeVector(sorted, distinct);
-    size_t d = 0;
-    const TVector<CDistinct>& slots = table.Slots();
-    for (size_t s = 0; s < slots.count; ++s)
-      if (slots[s].vertex >= 0) sorted[d++] = slots[s];
-    table.Free();
+    size_t used = 0;
+    TVector<CDistinct>& slots = table.Compact(&used);
+    const size_t distinct = used + withNaN;
+    // Room for the scratch in the table unless many positions have a NaN.
+    TVector<CDistinct> own;
+    CDistinct* sorted = slots.items;
+    if (2 * distinct > slots.count) {
+      MakeVector(own, 2 * distinct);
+      memcpy(static_cast<void*>(own.items), slots.items, used * sizeof(CDistinct));
+      slots.Free();
+      sorted = own.items;
+    }
+    CDistinct* scratch = sorted + distinct;
+    size_t d = used;
     for (size_t j = 0; j < vertexCount && withNaN > 0; ++j) {
       const Fxyz& p = vertices[j].pos;
       if (!HasNaN(p)) continue;
       sorted[d++] = CDistinct{{AxisKey(p.x), AxisKey(p.y), AxisKey(p.z)}, static_cast<int32_t>(j)};
     }
-    MakeVector(scratch, distinct);
-    RadixSort<3>(sorted.items, scratch.items, distinct, [](const CDistinct& e, int w) { return e.key[w]; });
-    scratch.Free();
+    RadixSort<3>(sorted, scratch, distinct, [](const CDistinct& e, int w) { return e.key[w]; });
 
     // A position always belongs to the run it starts, even when it has a NaN
     // and so is not near itself.
