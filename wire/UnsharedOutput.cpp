@@ -68,6 +68,11 @@ void Displace(const CGroup& group, const TVector<CEdge*>& edges, size_t first, s
   normals.SetCount(m - 1);
   for (size_t e = first; e <= last; ++e) {
     CEdgeNormal& n = normals[e - first];
+    // Consecutive edges of one facet (the rim of a lone facet) share its normal.
+    if (e > first && edges[e]->fac[0] == edges[e - 1]->fac[0]) {
+      n = normals[e - first - 1];
+      continue;
+    }
     n.defined = EdgeNormal(group, *edges[e], n.normal);
   }
   for (size_t i = 0; i < m; ++i) {

@@ -31,8 +31,6 @@ bool AllFinite(const void* field) {
 
 }  // namespace
 
-bool IsFinite(const Fxyz& v) { return isfinite(v.x) && isfinite(v.y) && isfinite(v.z); }
-
 CWireFrame::CWireFrame() {
   // Identity until the first 'SETM'; a stored setup is left alone. The setup
   // record is packed: the matrices are copied out before use.

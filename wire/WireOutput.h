@@ -3,6 +3,8 @@
 #ifndef TRESSEL_WIRE_WIREOUTPUT_H
 #define TRESSEL_WIRE_WIREOUTPUT_H
 
+#include <math.h>
+
 #include "base/Fxyz.h"
 #include "plugin/HostRecords.h"
 
@@ -47,6 +49,6 @@ bool OutLine(int a, int b);
 constexpr Fxyz kNoDirection = {0.0f, 0.0f, -1.0f};
 
 // True when all three components are finite.
-bool IsFinite(const Fxyz& v);
+inline bool IsFinite(const Fxyz& v) { return isfinite(v.x) && isfinite(v.y) && isfinite(v.z); }
 
 #endif  // TRESSEL_WIRE_WIREOUTPUT_H
