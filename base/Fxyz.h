@@ -2,6 +2,7 @@
 #ifndef TRESSEL_BASE_FXYZ_H
 #define TRESSEL_BASE_FXYZ_H
 
+#include <math.h>
 #include <stdint.h>
 
 struct Fxyz {
@@ -14,8 +15,9 @@ struct Fxyz {
     return *this;
   }
   // Divides by the length (single precision); a zero vector is not guarded
-  // against and yields NaN components.
-  Fxyz& Nor();
+  // against and yields NaN components. Inline: the wire outputs call it for
+  // every point they move.
+  Fxyz& Nor() { return *this /= sqrtf(x * x + y * y + z * z); }
 };
 
 // A colour of four bytes in memory order alpha, red, green, blue.

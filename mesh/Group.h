@@ -229,9 +229,14 @@ class CGroup {
   int GetSurfEdge(TVector<CEdge*>& out) const;
 };
 
+// Reports `step` units to the current indicator; false when the host asked
+// to stop. The out-of-line half of UpdateStat.
+bool ReportStep(int step);
+
 // Progress step of the long mesh loops: reports `step` units to the current
-// indicator when (i + 1) is a multiple of step. False when the host asked to stop.
-bool UpdateStat(int i, int step);
+// indicator when (i + 1) is a multiple of step. False when the host asked to
+// stop. Inline, so that the loops' constant steps make the test a multiply.
+inline bool UpdateStat(int i, int step) { return (i + 1) % step != 0 || ReportStep(step); }
 
 // Sort comparators over slots holding CVertex* / CEdge* (qsort convention:
 // a and b point at the slots). CompVerPos orders by position x, y, z exactly;

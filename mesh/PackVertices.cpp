@@ -2,10 +2,12 @@
 // of the first (lowest) position of their run in lexicographic order, and
 // renumbers the facets' corners to the survivors (lowest old index of a run).
 // Cost: one hashing pass over the vertices folds exact duplicates (expected
-// O(1) each), one radix sort of the distinct positions by order-preserving
-// integer keys, then linear passes over the runs, vertices and facet corners.
-// Memory: an index per vertex, a hash slot per 2/3 vertex, then 32 bytes per
-// distinct position while sorting.
+// O(1) each, one cache miss: a slot holds its position's keys), one radix
+// sort of the distinct positions by order-preserving integer keys, then
+// linear passes over the runs, vertices and facet corners. Memory: an index
+// per vertex and 16 bytes per hash slot (at least one per 3 vertices, at
+// most half of them used); the sort works inside the table: the distinct
+// positions moved to its front half, its back half the sort's scratch.
 #include <math.h>
 #include <string.h>
 
@@ -70,13 +72,6 @@ struct CDistinct {
 
 Fxyz PositionOf(const CDistinct& d) { return Fxyz{AxisValue(d.key[0]), AxisValue(d.key[1]), AxisValue(d.key[2])}; }
 
-// Equal positions (as CompVerPos sees them, NaN aside) give equal slots.
-inline size_t Slot(const Fxyz& p, size_t slots) {
-  const uint64_t x = AxisKey(p.x), y = AxisKey(p.y), z = AxisKey(p.z);
-  const uint64_t h = ((x << 32) | y) * 0x9E3779B97F4A7C15ull ^ z * 0xC2B2AE3D27D4EB4Full;
-  return size_t(((h >> 32) * slots) >> 32);
-}
-
 template <typename T>
 void MakeVector(TVector<T>& vec, size_t n) {
   if (!vec.Allocate(n)) ThrowMemoryException();
@@ -89,41 +84,116 @@ void AppendIndex(TVector<int>* vec, int value) {
   *slot = value;
 }
 
+// Equal positions (as CompVerPos sees them, NaN aside) give equal keys and so
+// equal hashes.
+inline uint64_t Hash(const uint32_t key[3]) {
+  const uint64_t h = ((uint64_t(key[0]) << 32) | key[1]) * 0x9E3779B97F4A7C15ull ^ key[2] * 0xC2B2AE3D27D4EB4Full;
+  return h ^ (h >> 29);
+}
+
+inline void KeysOf(const Fxyz& p, uint32_t key[3]) {
+  key[0] = AxisKey(p.x);
+  key[1] = AxisKey(p.y);
+  key[2] = AxisKey(p.z);
+}
+
+// The exact positions met so far, each with the first (lowest) index that
+// holds it: open addressing with linear probing over a power-of-two number of
+// slots that doubles past half of them used. The slot holds the keys, so a
+// lookup reads no vertex. Empty slots have vertex -1.
+class CPositionTable {
+ public:
+  explicit CPositionTable(size_t expected) {
+    size_t slots = 16;
+    while (slots / 2 < expected) slots *= 2;
+    Make(slots);
+  }
+
+  // The index holding the position with these keys, after recording vertex
+  // as holding it if none did.
+  int32_t Find(const uint32_t key[3], uint64_t hash, int32_t vertex) {
+    for (size_t s = hash >> shift_;; s = (s + 1) & (slots_.count - 1)) {
+      CDistinct& slot = slots_[s];
+      if (slot.vertex < 0) {
+        slot = CDistinct{{key[0], key[1], key[2]}, vertex};
+        if (++used_ > limit_) Grow();
+        return vertex;
+      }
+      if (slot.key[0] == key[0] && slot.key[1] == key[1] && slot.key[2] == key[2]) return slot.vertex;
+    }
+  }
+
+  void Prefetch(uint64_t hash) const { __builtin_prefetch(slots_.items + (hash >> shift_)); }
+
+  // Moves the entries to the front of the slots (the table is then no longer
+  // searchable) and returns the storage with their number.
+  TVector<CDistinct>& Compact(size_t* used) {
+    size_t d = 0;
+    for (size_t s = 0; s < slots_.count; ++s)
+      if (slots_[s].vertex >= 0) slots_[d++] = slots_[s];
+    *used = d;
+    return slots_;
+  }
+
+ private:
+  void Make(size_t slots) {
+    MakeVector(slots_, slots);
+    memset(static_cast<void*>(slots_.items), 0xFF, slots * sizeof(CDistinct));
+    int bits = 0;
+    while ((size_t(1) << bits) < slots) ++bits;
+    shift_ = 64 - bits;
+    limit_ = slots / 2;
+  }
+
+  void Grow() {
+    TVector<CDistinct> old;
+    old.items = slots_.items;
+    old.count = slots_.count;
+    old.capacity = slots_.capacity;
+    slots_.items = nullptr;
+    slots_.count = slots_.capacity = 0;
+    Make(old.count * 2);
+    for (size_t i = 0; i < old.count; ++i) {
+      const CDistinct& entry = old[i];
+      if (entry.vertex < 0) continue;
+      size_t s = Hash(entry.key) >> shift_;
+      while (slots_[s].vertex >= 0) s = (s + 1) & (slots_.count - 1);
+      slots_[s] = entry;
+    }
+  }
+
+  TVector<CDistinct> slots_;
+  size_t used_ = 0;
+  size_t limit_ = 0;
+  int shift_ = 64;
+};
+
 // rep[j] = the lowest index whose position equals vertex j's exactly (j itself
-// for a position with a NaN, which equals nothing). Open addressing with linear
-// probing over about 1.5 slots per vertex. False when the user cancelled.
-bool FoldDuplicates(const TVector<CVertex>& vertices, TVector<int>& rep) {
+// for a position with a NaN, which equals nothing and is not in the table).
+// *withNaN counts those. False when the user cancelled.
+bool FoldDuplicates(const TVector<CVertex>& vertices, TVector<int>& rep, CPositionTable& table, size_t* withNaN) {
   const size_t n = vertices.count;
-  TVector<int32_t> table;
-  const size_t slots = n + n / 2 + 1;
-  MakeVector(table, slots);
-  memset(table.items, 0xFF, slots * sizeof(int32_t));
-  // Both loads of a lookup miss the cache when equal positions lie far apart
-  // in vertex order (a shuffled soup): the slot is fetched 16 vertices ahead,
-  // the vertex it holds 8 ahead.
-  constexpr size_t kSlotAhead = 16, kVertexAhead = 8;
+  // The slot of a vertex is fetched this many vertices ahead: equal positions
+  // lie far apart in vertex order in a shuffled soup, so most lookups would
+  // otherwise wait for memory.
+  constexpr size_t kAhead = 12;
+  *withNaN = 0;
   for (size_t j = 0; j < n; ++j) {
     if (!UpdateStat(static_cast<int>(j), 1500)) return false;
-    if (j + kSlotAhead < n) __builtin_prefetch(table.items + Slot(vertices[j + kSlotAhead].pos, slots));
-    if (j + kVertexAhead < n) {
-      const int32_t held = table[Slot(vertices[j + kVertexAhead].pos, slots)];
-      if (held >= 0) __builtin_prefetch(&vertices[size_t(held)]);
+    if (j + kAhead < n) {
+      uint32_t ahead[3];
+      KeysOf(vertices[j + kAhead].pos, ahead);
+      table.Prefetch(Hash(ahead));
     }
     const Fxyz& p = vertices[j].pos;
-    rep[j] = static_cast<int>(j);
-    if (HasNaN(p)) continue;
-    for (size_t s = Slot(p, slots);; s = s + 1 == slots ? 0 : s + 1) {
-      const int32_t held = table[s];
-      if (held < 0) {
-        table[s] = static_cast<int32_t>(j);
-        break;
-      }
-      const Fxyz& q = vertices[size_t(held)].pos;
-      if (p.x == q.x && p.y == q.y && p.z == q.z) {
-        rep[j] = held;
-        break;
-      }
+    if (HasNaN(p)) {
+      rep[j] = static_cast<int>(j);
+      ++*withNaN;
+      continue;
     }
+    uint32_t key[3];
+    KeysOf(p, key);
+    rep[j] = table.Find(key, Hash(key), static_cast<int32_t>(j));
   }
   return true;
 }
@@ -168,23 +238,36 @@ bool CGroup::PackVertices(bool relink, TVector<int>* newToOld) {
   // index, at the end the new index.
   TVector<int> remap;
   MakeVector(remap, vertexCount);
-  if (!FoldDuplicates(vertices, remap)) return false;
-
   int runs = 0;
   {
-    size_t distinct = 0;
-    for (size_t j = 0; j < vertexCount; ++j) distinct += remap[j] == static_cast<int>(j);
-    TVector<CDistinct> sorted, scratch;
-    MakeVector(sorted, distinct);
-    MakeVector(scratch, distinct);
-    size_t d = 0;
-    for (size_t j = 0; j < vertexCount; ++j) {
-      if (remap[j] != static_cast<int>(j)) continue;
+    // A soup of a closed triangle mesh repeats each corner about six times;
+    // an indexed mesh grows the table as it goes.
+    CPositionTable table(vertexCount / 6);
+    size_t withNaN = 0;
+    if (!FoldDuplicates(vertices, remap, table, &withNaN)) return false;
+
+    // The distinct positions in any order: equal keys (positions with a NaN)
+    // each make a run of their own whatever their order, all others differ.
+    size_t used = 0;
+    TVector<CDistinct>& slots = table.Compact(&used);
+    const size_t distinct = used + withNaN;
+    // Room for the scratch in the table unless many positions have a NaN.
+    TVector<CDistinct> own;
+    CDistinct* sorted = slots.items;
+    if (2 * distinct > slots.count) {
+      MakeVector(own, 2 * distinct);
+      memcpy(static_cast<void*>(own.items), slots.items, used * sizeof(CDistinct));
+      slots.Free();
+      sorted = own.items;
+    }
+    CDistinct* scratch = sorted + distinct;
+    size_t d = used;
+    for (size_t j = 0; j < vertexCount && withNaN > 0; ++j) {
       const Fxyz& p = vertices[j].pos;
+      if (!HasNaN(p)) continue;
       sorted[d++] = CDistinct{{AxisKey(p.x), AxisKey(p.y), AxisKey(p.z)}, static_cast<int32_t>(j)};
     }
-    RadixSort<3>(sorted.items, scratch.items, distinct, [](const CDistinct& e, int w) { return e.key[w]; });
-    scratch.Free();
+    RadixSort<3>(sorted, scratch, distinct, [](const CDistinct& e, int w) { return e.key[w]; });
 
     // A position always belongs to the run it starts, even when it has a NaN
     // and so is not near itself.

@@ -25,9 +25,15 @@ Fxyz Untransformed(const double p[3]) {
 }
 
 // Appends p to a map that is present; a refused block is the memory exception.
-void AppendPoint(CPosMap* map, const Fxyz& p) {
+// The maps are made with room for every vertex, so the append is a store.
+inline void AppendPoint(CPosMap* map, const Fxyz& p) {
   if (!map) return;
-  Fxyz* slot = map->points.ElemNew();
+  TVector<Fxyz>& points = map->points;
+  if (points.count < points.capacity) {
+    points.items[points.count++] = p;
+    return;
+  }
+  Fxyz* slot = points.ElemNew();
   if (!slot) ThrowMemoryException();
   *slot = p;
 }
@@ -57,10 +63,7 @@ void AppendTriangle(TVector<CFacet>& facets, uint32_t color, int a, int b, int c
 
 }  // namespace
 
-bool UpdateStat(int i, int step) {
-  if ((i + 1) % step != 0) return true;
-  return InfoDlg::Update(step);
-}
+bool ReportStep(int step) { return InfoDlg::Update(step); }
 
 bool CGroup::ReadVertices() {
   theModelSetup.Init(nullptr);
@@ -87,7 +90,8 @@ bool CGroup::ReadVertices() {
     if (!UpdateStat(i, 200)) return false;
     if (!Run_Host(Request::kGetVertex, sizeof rec, &rec)) return false;
 
-    CVertex* vertex = vertices.ElemNew();
+    // Room for every vertex was reserved above: an append is a store.
+    CVertex* vertex = vertices.count < vertices.capacity ? vertices.items + vertices.count++ : vertices.ElemNew();
     if (!vertex) ThrowMemoryException();
     vertex->flags = 0;
     vertex->pos = Transform(rec.position, toModel);

@@ -1,6 +1,7 @@
 // Surface edge tracing: the open edges (used by one facet) joined end to end
 // into chains, from the edges and facets of a complete edge build. The open
-// edges are radix-sorted once by (lower end, higher end, edge number). A
+// edges are ordered once by (lower end, higher end, edge number): a counting
+// sort by lower end, then each vertex's few entries by the rest. A
 // continuation search gives the answer of a scan outward from the current
 // entry (forward until an entry wholly above the vertex, backward until one
 // wholly below it), from an index instead of the scan: the entries ending at
@@ -8,12 +9,12 @@
 // order by higher end, both located through per-vertex offsets; the backward
 // stop is the last live entry before the current one whose higher end is
 // below the vertex, found in a min-tree. Cost: O(n log n) plus the ends'
-// degrees; working memory at most 32 bytes per open edge besides the chain
-// being built, and 8 per vertex up to the highest open edge end.
+// degrees; working memory 17 bytes per open edge and 8 to 16 for the tree,
+// besides the chain being built, and 8 per vertex up to the highest open end.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
-#include "base/RadixSort.h"
 #include "mesh/Group.h"
 #include "ui/InfoDlg.h"
 
@@ -81,33 +82,31 @@ inline int OtherEnd(const COpenEdge& e, int v) { return e.lo == v ? e.hi : e.lo;
 
 // The sorted open list with what the continuation search needs to answer as
 // the two scans do without walking them:
-//  - the entries with lower end v: the run [loFirst_[v], loFirst_[v + 1]) of
-//    the list;
+//  - the entries with lower end v: the run [loFirst[v], loFirst[v + 1]) of
+//    the list (the offsets of the sort);
 //  - those with higher end v and a lower other end: the run
 //    [hiFirst_[v], hiFirst_[v + 1]) of byHi_, the entries ordered by (higher
 //    end, position) by a counting sort;
-//  - the backward stop: a min-tree of the live entries' higher ends (taken
-//    and padding leaves hold kTaken), so the last live entry before pos with
-//    a higher end below v is found in O(log n).
+//  - the backward stop: a min-tree of the entries' higher ends (taken and
+//    padding leaves hold kTaken), so the last live entry before pos with a
+//    higher end below v is found in O(log n).
 // Every live entry with end v after pos is in the forward window (its lower
 // end is at most v, and the list is ordered by lower end), so only the
 // backward window needs a bound.
+//
+// Chains start at the lowest live entry, so when one starts at `first` every
+// entry before it is taken and stays so. Its leaf is therefore not cleared:
+// a stop the tree then finds at or before `first` lies below every live
+// candidate, exactly as no stop at all does, and the tree is spared the climb
+// that clearing the lowest leaves costs (they hold most subtrees' minima).
 class COpenIndex {
  public:
-  COpenIndex(const TVector<COpenEdge>& open, const TVector<CEdge>& edges) : open_(open), edges_(edges) {
+  COpenIndex(const TVector<COpenEdge>& open, const TVector<int32_t>& loFirst, const TVector<CEdge>& edges)
+      : open_(open), loFirst_(loFirst), edges_(edges) {
     const size_t n = open.count;
-    // Offsets for vertices 0 to the highest end.
-    int32_t top = 0;
-    for (size_t j = 0; j < n; ++j) top = std::max(top, open[j].hi);
-    const size_t vertices = size_t(top) + 1;
-    if (!loFirst_.Allocate(vertices + 1) || !hiFirst_.Allocate(vertices + 1)) ThrowMemoryException();
-    loFirst_.SetCount(vertices + 1);
+    const size_t vertices = loFirst.count - 1;
+    if (!hiFirst_.Allocate(vertices + 1)) ThrowMemoryException();
     hiFirst_.SetCount(vertices + 1);
-    size_t j = 0;
-    for (size_t v = 0; v <= vertices; ++v) {
-      while (j < n && size_t(open[j].lo) < v) ++j;
-      loFirst_[v] = static_cast<int32_t>(j);
-    }
     // Counting sort by higher end, self-sides left out (they are in their
     // lower end's run): hiFirst_[v + 1] counts, then offsets, then cursors.
     for (size_t v = 0; v <= vertices; ++v) hiFirst_[v] = 0;
@@ -127,6 +126,9 @@ class COpenIndex {
     // Each cursor now stands at the next vertex's offset: shift back.
     for (size_t v = vertices; v > 0; --v) hiFirst_[v] = hiFirst_[v - 1];
     hiFirst_[0] = 0;
+    if (!taken_.Allocate(n)) ThrowMemoryException();
+    taken_.SetCount(n);
+    memset(taken_.items, 0, n);
     leaves_ = 1;
     while (leaves_ < n) leaves_ *= 2;
     if (!tree_.Allocate(2 * leaves_)) ThrowMemoryException();
@@ -136,9 +138,13 @@ class COpenIndex {
     tree_[0] = kTaken;
   }
 
-  bool Live(int j) const { return tree_[leaves_ + size_t(j)] != kTaken; }
+  bool Live(int j) const { return !taken_[size_t(j)]; }
+
+  // Takes the lowest live entry, where a chain starts (see above).
+  void TakeFirst(int j) { taken_[size_t(j)] = 1; }
 
   void Take(int j) {
+    taken_[size_t(j)] = 1;
     size_t x = leaves_ + size_t(j);
     tree_[x] = kTaken;
     // Up to the first node whose minimum stays (its ancestors' stay too).
@@ -181,7 +187,8 @@ class COpenIndex {
  private:
   static constexpr int32_t kTaken = INT32_MAX;
 
-  // The greatest live j < pos whose higher end is below v, or -1.
+  // The greatest live j < pos whose higher end is below v, or -1; or an
+  // index at or before the current chain's first entry (see above).
   int LastBelow(int pos, int v) const {
     if (pos <= 0) return -1;
     size_t x = leaves_ + size_t(pos - 1);
@@ -205,13 +212,70 @@ class COpenIndex {
   }
 
   const TVector<COpenEdge>& open_;
+  const TVector<int32_t>& loFirst_;
   const TVector<CEdge>& edges_;
-  TVector<int32_t> loFirst_;
   TVector<int32_t> hiFirst_;
   TVector<int32_t> byHi_;
   TVector<int32_t> tree_;
+  TVector<uint8_t> taken_;
   size_t leaves_ = 1;
 };
+
+inline bool OpenBefore(const COpenEdge& a, const COpenEdge& b) {
+  return a.hi != b.hi ? a.hi < b.hi : a.edge < b.edge;
+}
+
+// The open edges (fac[1] negative) ordered by (lower end, higher end, edge
+// number), into open; loFirst[v] = where the entries with lower end v begin,
+// for v = 0 .. highest end + 1. Returns the number of open edges.
+size_t SortOpenEdges(const TVector<CEdge>& edges, TVector<COpenEdge>& open, TVector<int32_t>& loFirst) {
+  size_t n = 0;
+  int32_t top = 0;
+  for (size_t e = 0; e < edges.count; ++e) {
+    if (edges[e].fac[1] >= 0) continue;
+    ++n;
+    top = std::max(top, std::max(edges[e].ver[0], edges[e].ver[1]));
+  }
+  if (n == 0) return 0;
+  const size_t vertices = size_t(top) + 1;
+  if (!loFirst.Allocate(vertices + 1)) ThrowMemoryException();
+  loFirst.SetCount(vertices + 1);
+  memset(loFirst.items, 0, (vertices + 1) * sizeof(int32_t));
+  for (size_t e = 0; e < edges.count; ++e) {
+    if (edges[e].fac[1] < 0) ++loFirst[size_t(std::min(edges[e].ver[0], edges[e].ver[1])) + 1];
+  }
+  for (size_t v = 1; v <= vertices; ++v) loFirst[v] += loFirst[v - 1];
+
+  if (!open.Allocate(n)) ThrowMemoryException();
+  open.SetCount(n);
+  // Scattered in edge order, so each vertex's run lists its entries by edge
+  // number; loFirst[v] serves as the cursor of run v and ends at run v + 1.
+  for (size_t e = 0; e < edges.count; ++e) {
+    const CEdge& edge = edges[e];
+    if (edge.fac[1] >= 0) continue;
+    const int32_t lo = std::min(edge.ver[0], edge.ver[1]);
+    open[size_t(loFirst[size_t(lo)]++)] = COpenEdge{lo, std::max(edge.ver[0], edge.ver[1]), static_cast<int32_t>(e)};
+  }
+  for (size_t v = vertices; v > 0; --v) loFirst[v] = loFirst[v - 1];
+  loFirst[0] = 0;
+
+  // Each run by (higher end, edge number): mostly one to three entries.
+  for (size_t v = 0; v < vertices; ++v) {
+    COpenEdge* first = open.items + loFirst[v];
+    COpenEdge* last = open.items + loFirst[v + 1];
+    if (last - first > 16) {
+      std::sort(first, last, OpenBefore);
+      continue;
+    }
+    for (COpenEdge* i = first + 1; i < last; ++i) {
+      const COpenEdge moving = *i;
+      COpenEdge* j = i;
+      for (; j > first && OpenBefore(moving, j[-1]); --j) *j = j[-1];
+      *j = moving;
+    }
+  }
+  return n;
+}
 
 void AppendEdge(TVector<int32_t>& chain, int32_t edge) {
   int32_t* slot = chain.ElemNew();
@@ -241,32 +305,17 @@ int CGroup::GetSurfEdge(TVector<CEdge*>& out) const {
   // and no other side names it (a second side would have joined it). So the
   // facets' sides, walked in order, meet exactly the edges with no second
   // facet, in increasing number: the edge list is walked instead, in memory
-  // order, and the stable sort orders ties (self-sides on one vertex) by
-  // edge number.
-  size_t n = 0;
-  for (size_t e = 0; e < edges.count; ++e) n += edges[e].fac[1] < 0;
-  if (n == 0) return 0;
+  // order, and ties of the sort (self-sides on one vertex) go by edge number.
   TVector<COpenEdge> open;
-  if (!open.Allocate(n)) ThrowMemoryException();
-  for (size_t e = 0; e < edges.count; ++e) {
-    const CEdge& edge = edges[e];
-    if (edge.fac[1] >= 0) continue;
-    open[open.count++] = COpenEdge{std::min(edge.ver[0], edge.ver[1]), std::max(edge.ver[0], edge.ver[1]),
-                                   static_cast<int32_t>(e)};
-  }
-  {
-    TVector<COpenEdge> scratch;
-    if (!scratch.Allocate(n)) ThrowMemoryException();
-    RadixSort<2>(open.items, scratch.items, n, [](const COpenEdge& e, int w) {
-      return static_cast<uint32_t>(w == 0 ? e.lo : e.hi);
-    });
-  }
+  TVector<int32_t> loFirst;
+  const size_t n = SortOpenEdges(edges, open, loFirst);
+  if (n == 0) return 0;
   if (!out.Allocate(n)) ThrowMemoryException();
 
   // The chains point into the group's own edges; the caller may read them
   // through those pointers while the group is not rebuilt.
   CEdge* const edgeBase = const_cast<CEdge*>(edges.items);
-  COpenIndex index(open, edges);
+  COpenIndex index(open, loFirst, edges);
   // One chain: the edges found backward (from its start's first end), in the
   // order found, and those found forward.
   TVector<int32_t> backward, forward;
@@ -281,7 +330,7 @@ int CGroup::GetSurfEdge(TVector<CEdge*>& out) const {
     int a = startEdge.ver[0];
     int b = startEdge.ver[1];
     int fac = startEdge.fac[0];
-    index.Take(cur);
+    index.TakeFirst(cur);
     backward.SetCount(0);
     forward.SetCount(0);
 

@@ -2,7 +2,8 @@
 // names) becomes a closed ring of n + 1 vertices and n segments, moved by
 // `push` along the facet's unit normal and scaled by `scale` about the moved
 // centre; a ring that would carry a non-finite number is left out. Linear in
-// the number of corners; two requests per corner.
+// the number of corners; two requests per corner, each vertex record filled
+// once (its finiteness checked on the record that is then sent).
 #include "mesh/Group.h"
 #include "wire/ExcludeVec.h"
 #include "wire/WireOutput.h"
@@ -11,6 +12,7 @@
 bool CWireTag::OutPolygon(CGroup& group) {
   CExcludeVec selection;
   if (useExclude) selection.Init(excludeText);
+  const CWireFrame frame;
 
   for (size_t f = 0; f < group.facets.count; ++f) {
     const CFacet& facet = group.facets[f];
@@ -36,19 +38,19 @@ bool CWireTag::OutPolygon(CGroup& group) {
     centre.z += offset.z;
 
     const float step = 1.0f / static_cast<float>(n);
-    Fxyz ring[5];
+    HostAddVertexRec ring[5];
     bool fits = true;
     for (int i = 0; i <= n; ++i) {
       const Fxyz& corner = group.vertices[facet.vert[i % n]].pos;
-      ring[i] = {centre.x + ((corner.x + offset.x) - centre.x) * scale,
-                 centre.y + ((corner.y + offset.y) - centre.y) * scale,
-                 centre.z + ((corner.z + offset.z) - centre.z) * scale};
-      fits = fits && VertexFits(ring[i], direction);
+      const Fxyz point = {centre.x + ((corner.x + offset.x) - centre.x) * scale,
+                          centre.y + ((corner.y + offset.y) - centre.y) * scale,
+                          centre.z + ((corner.z + offset.z) - centre.z) * scale};
+      fits = frame.Prepare(point, direction, static_cast<float>(i) * step, ring[i]) && fits;
     }
     if (!fits) continue;  // a ring with a non-finite vertex is left out whole
     int ids[5] = {0, 0, 0, 0, 0};
     for (int i = 0; i <= n; ++i) {
-      if (!OutVer(ring[i], direction, static_cast<float>(i) * step, &ids[i])) return false;
+      if (!CWireFrame::Send(ring[i], &ids[i])) return false;
       if (i > 0 && !OutLine(ids[i - 1], ids[i])) return false;
     }
   }

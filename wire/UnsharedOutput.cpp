@@ -2,7 +2,8 @@
 // surface-edge search, are cut into polylines of connected edges; each is
 // moved by `push` along the neighbouring facets' normals, scaled by `scale`
 // about its centre and sent as vertices joined by segments. Linear in the
-// number of unshared edges after BuildEdges and GetSurfEdge.
+// number of unshared edges after BuildEdges and GetSurfEdge; each vertex
+// record is filled once, checked, then sent.
 #include <math.h>
 
 #include "mesh/Group.h"
@@ -67,6 +68,11 @@ void Displace(const CGroup& group, const TVector<CEdge*>& edges, size_t first, s
   normals.SetCount(m - 1);
   for (size_t e = first; e <= last; ++e) {
     CEdgeNormal& n = normals[e - first];
+    // Consecutive edges of one facet (the rim of a lone facet) share its normal.
+    if (e > first && edges[e]->fac[0] == edges[e - 1]->fac[0]) {
+      n = normals[e - first - 1];
+      continue;
+    }
     n.defined = EdgeNormal(group, *edges[e], n.normal);
   }
   for (size_t i = 0; i < m; ++i) {
@@ -83,8 +89,9 @@ void Displace(const CGroup& group, const TVector<CEdge*>& edges, size_t first, s
 
 // Scales the polyline about its centre (a closing point counted once) and
 // sends it: vertex 0, vertex 1, segment 0-1, vertex 2, segment 1-2, ...
-// True also when it is left out for a non-finite vertex.
-bool SendPolyline(TVector<Fxyz>& points, float scale) {
+// True also when it is left out for a non-finite vertex. records is working
+// storage for the filled vertex records, one per point.
+bool SendPolyline(const CWireFrame& frame, TVector<Fxyz>& points, float scale, TVector<HostAddVertexRec>& records) {
   const size_t m = points.count;
   const float step = 1.0f / static_cast<float>(m - 1);
   if (scale != 1.0f) {
@@ -103,12 +110,14 @@ bool SendPolyline(TVector<Fxyz>& points, float scale) {
     }
   }
   // A polyline with a non-finite vertex is left out whole; the others go on.
+  if (records.capacity < m && !records.Allocate(m)) ThrowMemoryException();
+  records.SetCount(m);
   for (size_t i = 0; i < m; ++i)
-    if (!VertexFits(points[i], kNoDirection)) return true;
+    if (!frame.Prepare(points[i], kNoDirection, static_cast<float>(i) * step, records[i])) return true;
   int previous = 0;
   for (size_t i = 0; i < m; ++i) {
     int id = 0;
-    if (!OutVer(points[i], kNoDirection, static_cast<float>(i) * step, &id)) return false;
+    if (!CWireFrame::Send(records[i], &id)) return false;
     if (i > 0 && !OutLine(previous, id)) return false;
     previous = id;
   }
@@ -135,8 +144,10 @@ bool WireChains(const CWireTag& tag, const CGroup& group, const TVector<CEdge*>&
   CExcludeVec selection;
   if (tag.useExclude) selection.Init(tag.excludeText);
 
+  const CWireFrame frame;
   TVector<Fxyz> points;
   TVector<CEdgeNormal> normals;
+  TVector<HostAddVertexRec> records;
   const size_t total = edges.count;
   const auto position = [&group](int vertex) -> const Fxyz& { return group.vertices[size_t(vertex)].pos; };
   size_t pos = 0;
@@ -179,6 +190,6 @@ bool WireChains(const CWireTag& tag, const CGroup& group, const TVector<CEdge*>&
       ++count;
       if (!selection.Inside(count)) continue;
     }
-    if (!SendPolyline(points, tag.scale)) return false;
+    if (!SendPolyline(frame, points, tag.scale, records)) return false;
   }
 }

@@ -1,7 +1,8 @@
 // Sending wire geometry: a vertex is transformed by setup matrices 3 (point),
 // 4 (direction) and 5 (point again) as a row vector with the translation row
 // added, in double precision; a segment is a two-corner facet. One request
-// each, constant time.
+// each, constant time; the matrices are copied out of the setup once per
+// output pass (CWireFrame), not once per vertex.
 #include "wire/WireOutput.h"
 
 #include <math.h>
@@ -30,44 +31,48 @@ bool AllFinite(const void* field) {
 
 }  // namespace
 
-bool IsFinite(const Fxyz& v) { return isfinite(v.x) && isfinite(v.y) && isfinite(v.z); }
+CWireFrame::CWireFrame() {
+  // Identity until the first 'SETM'; a stored setup is left alone. The setup
+  // record is packed: the matrices are copied out before use.
+  theModelSetup.Init(nullptr);
+  memcpy(point_, theModelSetup.setup.matrices[3], sizeof point_);
+  memcpy(direction_, theModelSetup.setup.matrices[4], sizeof direction_);
+  memcpy(pointB_, theModelSetup.setup.matrices[5], sizeof pointB_);
+}
+
+bool CWireFrame::Prepare(const Fxyz& point, const Fxyz& direction, float t, HostAddVertexRec& rec) const {
+  memset(&rec, 0, sizeof rec);
+  rec.hostContext = CurrentHostContext();
+  Transform(point, point_, rec.position);
+  rec.color = kWireColor;
+  Transform(direction, direction_, rec.vectorA);
+  Transform(point, pointB_, rec.vectorB);
+  rec.uvw[0] = t;
+  rec.uvw[1] = 0.0;
+  rec.uvw[2] = 0.0;
+  return AllFinite(rec.position) && AllFinite(rec.vectorA) && AllFinite(rec.vectorB) && isfinite(t);
+}
+
+bool CWireFrame::Send(HostAddVertexRec& rec, int* index) {
+  if (!Run_Host(Request::kAddVertex, sizeof rec, &rec)) return false;
+  *index = rec.vertexIndex;
+  return true;
+}
 
 bool VertexFits(const Fxyz& point, const Fxyz& direction) {
-  theModelSetup.Init(nullptr);
-  double matrices[6][16];
-  memcpy(matrices, theModelSetup.setup.matrices, sizeof matrices);
-  double position[3], vectorA[3], vectorB[3];
-  Transform(point, matrices[3], position);
-  Transform(direction, matrices[4], vectorA);
-  Transform(point, matrices[5], vectorB);
-  return AllFinite(position) && AllFinite(vectorA) && AllFinite(vectorB);
+  HostAddVertexRec rec;
+  return CWireFrame().Prepare(point, direction, 0.0f, rec);
 }
 
 bool OutVer(const Fxyz& point, const Fxyz& direction, float t, int* index) {
   HostAddVertexRec rec;
-  memset(&rec, 0, sizeof rec);
-  rec.hostContext = CurrentHostContext();
-  // Identity until the first 'SETM'; a stored setup is left alone.
-  theModelSetup.Init(nullptr);
-  // The setup record is packed too: the matrices are copied out before use.
-  double matrices[6][16];
-  memcpy(matrices, theModelSetup.setup.matrices, sizeof matrices);
-  Transform(point, matrices[3], rec.position);
-  rec.color = kWireColor;
-  Transform(direction, matrices[4], rec.vectorA);
-  Transform(point, matrices[5], rec.vectorB);
-  rec.uvw[0] = t;
-  rec.uvw[1] = 0.0;
-  rec.uvw[2] = 0.0;
-  // Never hand the host a non-finite number. The outputs leave out, with
-  // VertexFits, every wire that would carry one, so this is only a last guard.
-  if (!AllFinite(rec.position) || !AllFinite(rec.vectorA) || !AllFinite(rec.vectorB) || !isfinite(t)) {
+  // Never hand the host a non-finite number. The outputs leave out every wire
+  // that would carry one, so this is only a last guard.
+  if (!CWireFrame().Prepare(point, direction, t, rec)) {
     plug->Fail(kResultNotSupported);
     return false;
   }
-  if (!Run_Host(Request::kAddVertex, sizeof rec, &rec)) return false;
-  *index = rec.vertexIndex;
-  return true;
+  return CWireFrame::Send(rec, index);
 }
 
 bool OutLine(int a, int b) {

@@ -3,7 +3,34 @@
 #ifndef TRESSEL_WIRE_WIREOUTPUT_H
 #define TRESSEL_WIRE_WIREOUTPUT_H
 
+#include <math.h>
+
 #include "base/Fxyz.h"
+#include "plugin/HostRecords.h"
+
+// The three setup matrices a wire vertex goes through (3: point, 4:
+// direction, 5: point again), copied once for one output pass instead of
+// once per vertex. A frame holds while the setup does not change, and the
+// setup cannot change during a 'GENM': Main refuses every command nested in
+// one, 'SETM' included. So an output routine makes one frame per call.
+class CWireFrame {
+ public:
+  // Copies the matrices of theModelSetup (identity until the first 'SETM').
+  CWireFrame();
+
+  // Fills rec for the vertex `point` with `direction` and u = t; true when
+  // every number of the record is finite (a vertex that is not is never sent).
+  bool Prepare(const Fxyz& point, const Fxyz& direction, float t, HostAddVertexRec& rec) const;
+  // Sends a record from Prepare; on success *index receives the host's vertex
+  // index, on failure it is unchanged and the code is in the current task.
+  // REQUIRES: Prepare answered true for rec.
+  static bool Send(HostAddVertexRec& rec, int* index);
+
+ private:
+  double point_[16];
+  double direction_[16];
+  double pointB_[16];
+};
 
 // Adds the vertex `point` (setup matrices 3 and 5) with the direction
 // `direction` (matrix 4) and u = t. On success *index receives the host's
@@ -22,6 +49,6 @@ bool OutLine(int a, int b);
 constexpr Fxyz kNoDirection = {0.0f, 0.0f, -1.0f};
 
 // True when all three components are finite.
-bool IsFinite(const Fxyz& v);
+inline bool IsFinite(const Fxyz& v) { return isfinite(v.x) && isfinite(v.y) && isfinite(v.z); }
 
 #endif  // TRESSEL_WIRE_WIREOUTPUT_H

@@ -245,7 +245,8 @@ TEST(MeshReference, WorkingMemoryPerVertexAndSide) {
     ASSERT_EQ(task.PeakBytes(), held);
     ASSERT_TRUE(group.PackVertices(true, nullptr));
     EXPECT_EQ(group.vertices.count, 101u * 101 - 1);  // every grid point but the far corner
-    // An index and 1.5 hash slots per vertex; later 32 bytes per distinct point.
+    // An index per vertex and 16-byte hash slots (one per 3 vertices here),
+    // in which the distinct points are then sorted.
     EXPECT_LE(task.PeakBytes() - held, vertices * 11);
   }
   {

@@ -375,3 +375,35 @@ TEST_F(WireOutput, ASingularSetupSendsNothingAndSucceeds) {
     EXPECT_TRUE(host.segments.empty()) << mode;
   }
 }
+
+TEST_F(WireOutput, EachGenerationUsesTheSetupOfItsOwnTime) {
+  // The matrices are copied once per output pass: a setup changed between two
+  // generations must reach the second one's vertices, in every mode.
+  host.groups = {Quad()};
+  CWireTag* tag = Tag(0, 0.0f, 1.0f);
+  for (int32_t mode : {0, 1, 2}) {
+    tag->mode = mode;
+    theModelSetup.Init(nullptr);
+    theModelSetup.InitMatr();
+    host.vertices.clear();
+    ASSERT_EQ(host.Generate(), 0) << mode;
+    ASSERT_FALSE(host.vertices.empty()) << mode;
+    const AddedVertex before = host.vertices[0];
+
+    // Reading goes through the inverse of matrix 3, so the point comes back
+    // where it was while the copy through matrix 5 keeps the shift.
+    theModelSetup.setup.matrices[3][12] = 10.0;
+    theModelSetup.setup.matrices[4][13] = 3.0;
+    theModelSetup.setup.matrices[5][14] = -4.0;
+    host.vertices.clear();
+    ASSERT_EQ(host.Generate(), 0) << mode;
+    ASSERT_FALSE(host.vertices.empty()) << mode;
+    const AddedVertex& after = host.vertices[0];
+    EXPECT_EQ(after.position[0], before.position[0]) << mode;
+    EXPECT_EQ(after.direction[1], before.direction[1] + 3.0) << mode;
+    EXPECT_EQ(after.positionB[0], before.positionB[0] - 10.0) << mode;
+    EXPECT_EQ(after.positionB[2], before.positionB[2] - 4.0) << mode;
+    EXPECT_EQ(after.u, before.u) << mode;
+  }
+  theModelSetup.InitMatr();
+}
