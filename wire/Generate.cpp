@@ -15,6 +15,11 @@ bool WireGroup(CWireTag& tag, const HostModelGetGroupRec& rec) {
   if (!group.ReadVertices()) return false;
   if (!group.ReadFacets(kSkipPoints | kSkipLines)) return false;
   group.ChkPlanar();
+  // The attribute maps serve reading and cleaning only (the UV frame quad is
+  // found while facets are read); no output reads them, so their blocks go
+  // back before packing and edge building need memory.
+  group.posMaps.Release();
+  group.floatMaps.Release();
   if (group.facets.count == 0 || group.vertices.count == 0) return true;
 
   HostDeleteGroupRec del;
