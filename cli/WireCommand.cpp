@@ -578,24 +578,33 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
       CFrameResult result;
       result.frame = int32_t(frame);
       const auto writingStarted = std::chrono::steady_clock::now();
-      std::vector<cliio::CWireGroup> groups;
-      for (int p = 0; p < host.GroupCount(); ++p) groups.push_back(WiresOf(plan.meshes[size_t(p)].name, host.Received(p)));
-      for (const cliio::CWireGroup& wires : groups) {
+      // The output reads the wires where the host holds them; a preview and
+      // standard output take a copy.
+      std::vector<CReceivedWires> received;
+      for (int p = 0; p < host.GroupCount(); ++p) received.emplace_back(plan.meshes[size_t(p)].name, host.Received(p));
+      cliio::CWireSources sources;
+      for (const CReceivedWires& wires : received) {
+        sources.push_back(&wires);
         CGroupCounts counts;
-        counts.name = wires.name;
-        counts.wires = cliio::CountPolylines(wires.segments);
-        counts.segments = wires.segments.size();
+        counts.name = wires.Name();
+        counts.wires = cliio::CountPolylines(wires);
+        counts.segments = wires.SegmentCount();
         result.groups.push_back(counts);
       }
+      auto copyWires = [&] {
+        std::vector<cliio::CWireGroup> copies;
+        for (int p = 0; p < host.GroupCount(); ++p) copies.push_back(WiresOf(plan.meshes[size_t(p)].name, host.Received(p)));
+        return copies;
+      };
+      std::vector<cliio::CWireGroup> groups;
       if (plan.toStdout) {
         // Standard output is written only when everything else is in place.
-        standardOutputGroups = std::move(groups);
-        groups.clear();
+        standardOutputGroups = copyWires();
       } else {
         const std::filesystem::path output =
             plan.outputPattern ? std::filesystem::path(plan.outputPattern->NameFor(result.frame)) : plan.output;
         SetPhase("writing " + output.string());
-        running = stage.StageWires(output, plan.format, groups, &writeError);
+        running = stage.StageWires(output, plan.format, sources, &writeError);
       }
       if (running && !plan.preview.empty()) {
         const std::filesystem::path preview =
@@ -603,6 +612,7 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
         cliio::CPreviewOptions previewOptions = plan.previewOptions;
         previewOptions.caption.hasFrame = plan.frames;
         previewOptions.caption.frame = result.frame;
+        if (!plan.toStdout) groups = copyWires();
         SetPhase("drawing " + preview.string());
         running = stage.StagePreview(preview, plan.toStdout ? standardOutputGroups : groups, plan.meshes,
                                      previewOptions, &writeError);

@@ -89,23 +89,35 @@ int DroppedFacets(const cliio::CImportedMesh& mesh) {
   return dropped;
 }
 
+cliio::CWireVertex CReceivedWires::Vertex(size_t index) const {
+  cliio::CWireVertex vertex;
+  const host::CVec3 position = mReceived.vertices.Position(index);
+  vertex.position[0] = position.x;
+  vertex.position[1] = position.y;
+  vertex.position[2] = position.z;
+  vertex.u = mReceived.vertices.U(index);
+  return vertex;
+}
+
+void CReceivedWires::Vertices(size_t first, size_t count, cliio::CWireVertex* out) const {
+  for (size_t k = 0; k < count; ++k) out[k] = Vertex(first + k);
+}
+
+void CReceivedWires::Segments(size_t first, size_t count, cliio::CWireSegment* out) const {
+  for (size_t k = 0; k < count; ++k) {
+    const host::CReceivedFacet& facet = mReceived.facets[first + k];
+    out[k] = cliio::CWireSegment{facet.first, facet.second};
+  }
+}
+
 cliio::CWireGroup WiresOf(const std::string& name, const host::CReceivedGeometry& received) {
+  const CReceivedWires view(name, received);
   cliio::CWireGroup wires;
   wires.name = name;
-  if (!received.deleted) return wires;
-  const host::CReceivedVertices& vertices = received.vertices;
-  wires.vertices.resize(vertices.size());
-  for (size_t i = 0; i < vertices.size(); ++i) {
-    const host::CVec3 position = vertices.Position(i);
-    cliio::CWireVertex& vertex = wires.vertices[i];
-    vertex.position[0] = position.x;
-    vertex.position[1] = position.y;
-    vertex.position[2] = position.z;
-    vertex.u = vertices.U(i);
-  }
-  wires.segments.reserve(received.facets.size());
-  for (const host::CReceivedFacet& facet : received.facets)
-    wires.segments.push_back(cliio::CWireSegment{facet.first, facet.second});
+  wires.vertices.resize(view.VertexCount());
+  view.Vertices(0, wires.vertices.size(), wires.vertices.data());
+  wires.segments.resize(view.SegmentCount());
+  view.Segments(0, wires.segments.size(), wires.segments.data());
   return wires;
 }
 

@@ -4,6 +4,7 @@
 #define TRESSEL_CLI_WIREGROUPS_H
 
 #include <string>
+#include <utility>
 
 #include "cli/io/MeshData.h"
 #include "cli/io/WireData.h"
@@ -33,6 +34,24 @@ int DroppedFacets(const cliio::CImportedMesh& mesh);
 // The wires a group holds: its received vertices (position, u = uvw.x) and
 // its segments, or none when the latest 'GENM' gave it no 'DELG'.
 cliio::CWireGroup WiresOf(const std::string& name, const host::CReceivedGeometry& received);
+
+// The same wires read in place, for the writers: no copy of them is made.
+// REQUIRES: `received` outlives the view and does not change while it is read.
+class CReceivedWires final : public cliio::CWireSource {
+ public:
+  CReceivedWires(std::string name, const host::CReceivedGeometry& received)
+      : mName(std::move(name)), mReceived(received) {}
+  const std::string& Name() const override { return mName; }
+  size_t VertexCount() const override { return mReceived.deleted ? mReceived.vertices.size() : 0; }
+  size_t SegmentCount() const override { return mReceived.deleted ? mReceived.facets.size() : 0; }
+  cliio::CWireVertex Vertex(size_t index) const override;
+  void Vertices(size_t first, size_t count, cliio::CWireVertex* out) const override;
+  void Segments(size_t first, size_t count, cliio::CWireSegment* out) const override;
+
+ private:
+  std::string mName;
+  const host::CReceivedGeometry& mReceived;
+};
 
 }  // namespace cli
 

@@ -155,37 +155,19 @@ bool CWriteStage::WriteInChunks(cliio::CStagedFile& file, const std::string& byt
   return true;
 }
 
-namespace {
-
-// Hands a writer's buffered bytes to a staged file.
-class CStagedSink final : public cliio::CByteSink {
- public:
-  explicit CStagedSink(cliio::CStagedFile& file) : mFile(file) {}
-  bool Put(std::string_view bytes, std::string* error) override {
-    if (!mFile.Write(bytes, error)) return false;
-    RaiseTestSignals();
-    return true;
-  }
-
- private:
-  cliio::CStagedFile& mFile;
-};
-
-}  // namespace
-
-bool CWriteStage::StageWires(const fs::path& output, cliio::WireFormat format,
-                             const std::vector<cliio::CWireGroup>& groups, std::string* error) {
+bool CWriteStage::StageWires(const fs::path& output, cliio::WireFormat format, const cliio::CWireSources& groups,
+                             std::string* error) {
   cliio::CStagedFile staged;
   if (!staged.Open(output, error)) return false;
   CProgressPhase phase(mBar, "Writing " + output.filename().string());
-  CStagedSink sink(staged);
+  cliio::CStagedFileSink sink(staged, &RaiseTestSignals);
   std::string detail;
   const bool written = cliio::WriteWires(groups, format, sink, &detail,
                                          [&phase](double fraction) { return phase.Report(fraction); });
   if (!written || CInterruptGuard::Interrupted()) {
     staged.Abandon();
-    *error = CInterruptGuard::Interrupted() || detail == cliio::kWriteCancelled ? Cancelled(output)
-                                                                                 : output.string() + ": not written: " + detail;
+    if (CInterruptGuard::Interrupted() || detail == cliio::kWriteCancelled) *error = Cancelled(output);
+    else *error = sink.Failed() ? sink.Error() : output.string() + ": not written: " + detail;
     return false;
   }
   if (!staged.Finish(error)) return false;

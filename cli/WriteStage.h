@@ -49,8 +49,8 @@ class CWriteStage {
   // reporting progress; the groups may be dropped afterwards. False with
   // *error (one line naming `output`) on failure, or when the run was
   // cancelled meanwhile (the partial temporary removed).
-  bool StageWires(const std::filesystem::path& output, cliio::WireFormat format,
-                  const std::vector<cliio::CWireGroup>& groups, std::string* error);
+  bool StageWires(const std::filesystem::path& output, cliio::WireFormat format, const cliio::CWireSources& groups,
+                  std::string* error);
   // Draws a preview (Preview.h) into a new temporary for `file`.
   bool StagePreview(const std::filesystem::path& file, const std::vector<cliio::CWireGroup>& groups,
                     const std::vector<cliio::CImportedMesh>& meshes, const cliio::CPreviewOptions& options,

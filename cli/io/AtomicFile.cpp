@@ -220,6 +220,18 @@ void CStagedFile::Abandon() {
   mTemporary.clear();
 }
 
+// --- CStagedFileSink
+
+bool CStagedFileSink::Put(std::string_view bytes, std::string* error) {
+  if (mFile.Write(bytes, &mError)) {
+    if (mAfterWrite) mAfterWrite();
+    return true;
+  }
+  const std::string named = mFile.Destination().string() + ": ";
+  *error = mError.compare(0, named.size(), named) == 0 ? mError.substr(named.size()) : mError;
+  return false;
+}
+
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes, std::string* error) {
   CStagedFile staged;
   return staged.Open(file, error) && staged.Write(bytes, error) && staged.Commit(error);

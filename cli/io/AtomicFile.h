@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "cli/io/ByteSink.h"
+
 namespace cliio {
 
 // --- The registry of temporaries. Every temporary this file makes is listed
@@ -69,6 +71,25 @@ class CStagedFile {
   void* mListing = nullptr;
   int mDescriptor = -1;
   mode_t mMode = 0;
+};
+
+// Hands a writer's buffered bytes (ByteSink.h) to an open staged file. When a
+// write fails, the staged file has removed its temporary, Failed() is true and
+// Error() is the file's one-line error (which names the destination); Put's
+// own *error is that line without the destination, as sinks report.
+// `afterWrite`, when given, is called after every successful write.
+// REQUIRES: `file` outlives the sink.
+class CStagedFileSink final : public CByteSink {
+ public:
+  explicit CStagedFileSink(CStagedFile& file, void (*afterWrite)() = nullptr) : mFile(file), mAfterWrite(afterWrite) {}
+  bool Put(std::string_view bytes, std::string* error) override;
+  bool Failed() const { return !mError.empty(); }
+  const std::string& Error() const { return mError; }
+
+ private:
+  CStagedFile& mFile;
+  void (*mAfterWrite)();
+  std::string mError;
 };
 
 // Writes `bytes` to a temporary beside `file` (through a link: beside its

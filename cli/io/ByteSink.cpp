@@ -1,5 +1,6 @@
-// Sinks and the writers' buffer. Formatting numbers in place costs one
-// std::to_chars per number; the buffer is handed on in 256 KiB blocks.
+// Sinks and the writers' buffer. Numbers are formatted in place (floats by
+// WriteShortest, other doubles and integers by std::to_chars); the buffer is
+// handed on in 256 KiB blocks.
 #include "cli/io/ByteSink.h"
 
 #include <errno.h>

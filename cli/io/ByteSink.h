@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "cli/io/NumberText.h"
+
 namespace cliio {
 
 // True when `value` is exactly a float widened to double.
@@ -86,15 +88,21 @@ class CBufferedWriter {
   void Float(float value);      // little-endian bits
   // The shortest text that reads back to `value`; a double that is a float
   // widened (bit for bit) is written as that float's shortest text.
-  void Number(double value) {
-    char* at = Room(32);
-    char* end = IsWidenedFloat(value) ? std::to_chars(at, at + 32, float(value)).ptr : std::to_chars(at, at + 32, value).ptr;
-    mUsed += size_t(end - at);
+  void Number(double value) { Commit(PutNumber(Reserve(kMaxNumber), value)); }
+  void Index(uint64_t value) { Commit(WriteDecimal(Reserve(kMaxNumberText), value)); }
+
+  // Formatting in place: Reserve gives room for `size` bytes at the end of
+  // the buffer (handing the buffer on first when it lacks them), Commit keeps
+  // what was written there up to `end`. Nothing else may come between them.
+  // REQUIRES: size <= 4096; end within the reserved room.
+  char* Reserve(size_t size) { return Room(size); }
+  void Commit(char* end) { mUsed = size_t(end - mBuffer.get()); }
+  // Writes Number's text at `at` and returns its end; at most kMaxNumber bytes.
+  static char* PutNumber(char* at, double value) {
+    if (IsWidenedFloat(value)) return WriteShortest(at, float(value));
+    return std::to_chars(at, at + kMaxNumber, value).ptr;
   }
-  void Index(uint64_t value) {
-    char* at = Room(24);
-    mUsed += size_t(std::to_chars(at, at + 24, value).ptr - at);
-  }
+  static constexpr size_t kMaxNumber = 32;
   void Advance(uint64_t units) { mDone += units; }
   bool Ok() const { return mOk; }
   // Hands on what is buffered and reports 1. False with *error on failure.

@@ -40,62 +40,86 @@ int AddAccessor(json* document, size_t offset, size_t length, int target, int co
   return static_cast<int>(accessors.size() - 1);
 }
 
-// Hands buffer bytes on as they are (GLB) or as base64 text (.gltf), three
-// bytes at a time.
+// Hands buffer bytes on as they are (GLB) or as base64 text (.gltf). Values
+// gather in a block of whole byte triples that is passed on (or encoded
+// straight into the writer's buffer) when full.
 class CBufferOut {
  public:
   CBufferOut(CBufferedWriter& out, bool base64) : mOut(out), mBase64(base64) {}
   void Uint32(uint32_t value) {
-    if (!mBase64) return mOut.Uint32(value);
-    for (int i = 0; i < 4; ++i) Byte(uint8_t(value >> (8 * i)));
+    if (mUsed + 4 > kBlock) Pass();
+    for (int i = 0; i < 4; ++i) mBlock[mUsed + size_t(i)] = uint8_t(value >> (8 * i));
+    mUsed += 4;
   }
   void Float(float value) {
     uint32_t bits;
     memcpy(&bits, &value, sizeof bits);
     Uint32(bits);
   }
-  // Pads base64 text to whole quads.
+  // Passes on what is left; base64 text is padded to whole quads.
   void End() {
-    if (!mBase64 || mPending == 0) return;
-    const uint32_t chunk = mChunk << (8 * (3 - mPending));
-    char quad[4] = {kAlphabet[(chunk >> 18) & 63], kAlphabet[(chunk >> 12) & 63],
-                    mPending > 1 ? kAlphabet[(chunk >> 6) & 63] : '=', '='};
+    const size_t whole = mUsed / 3 * 3;
+    const size_t rest = mUsed - whole;
+    mUsed = whole;
+    Pass();
+    if (rest == 0) return;
+    const uint32_t chunk = uint32_t(mBlock[whole]) << 16 | (rest > 1 ? uint32_t(mBlock[whole + 1]) << 8 : 0);
+    if (!mBase64) return mOut.Bytes(mBlock + whole, rest);
+    const char quad[4] = {kAlphabet[(chunk >> 18) & 63], kAlphabet[(chunk >> 12) & 63],
+                          rest > 1 ? kAlphabet[(chunk >> 6) & 63] : '=', '='};
     mOut.Bytes(quad, 4);
-    mPending = 0;
   }
 
  private:
   static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  void Byte(uint8_t byte) {
-    mChunk = (mChunk << 8) | byte;
-    if (++mPending < 3) return;
-    char quad[4] = {kAlphabet[(mChunk >> 18) & 63], kAlphabet[(mChunk >> 12) & 63], kAlphabet[(mChunk >> 6) & 63],
-                    kAlphabet[mChunk & 63]};
-    mOut.Bytes(quad, 4);
-    mChunk = 0;
-    mPending = 0;
+  static constexpr size_t kBlock = 3 * 1024;  // whole triples: base64 carries no state between blocks
+
+  // Passes on the whole triples of the block and keeps the rest (at most two
+  // bytes) at its start.
+  void Pass() {
+    const size_t whole = mUsed / 3 * 3;
+    if (!mBase64) {
+      mOut.Bytes(mBlock, whole);
+    } else {
+      char* at = mOut.Reserve(whole / 3 * 4);
+      for (size_t k = 0; k < whole; k += 3) {
+        const uint32_t chunk = uint32_t(mBlock[k]) << 16 | uint32_t(mBlock[k + 1]) << 8 | mBlock[k + 2];
+        at[0] = kAlphabet[chunk >> 18];
+        at[1] = kAlphabet[(chunk >> 12) & 63];
+        at[2] = kAlphabet[(chunk >> 6) & 63];
+        at[3] = kAlphabet[chunk & 63];
+        at += 4;
+      }
+      mOut.Commit(at);
+    }
+    memmove(mBlock, mBlock + whole, mUsed - whole);
+    mUsed -= whole;
   }
 
   CBufferedWriter& mOut;
   bool mBase64;
-  uint32_t mChunk = 0;
-  int mPending = 0;
+  uint8_t mBlock[kBlock];
+  size_t mUsed = 0;
 };
 
-void WriteBuffer(const std::vector<CWireGroup>& groups, CBufferOut& buffer, CBufferedWriter& out) {
-  for (const CWireGroup& group : groups) {
-    for (const CWireVertex& vertex : group.vertices)
+void WriteBuffer(const CWireSources& groups, CBufferOut& buffer, CBufferedWriter& out) {
+  for (const CWireSource* group : groups) {
+    ForEachVertex(*group, [&](size_t, const CWireVertex& vertex) {
       for (int i = 0; i < 3; ++i) buffer.Float(static_cast<float>(vertex.position[i]));
-    for (const CWireVertex& vertex : group.vertices) {
+      return true;
+    });
+    ForEachVertex(*group, [&](size_t, const CWireVertex& vertex) {
       buffer.Float(static_cast<float>(vertex.u));
       buffer.Float(0.0f);
       out.Advance(1);
-    }
-    for (const CWireSegment& segment : group.segments) {
+      return true;
+    });
+    ForEachSegment(*group, [&](size_t, const CWireSegment& segment) {
       buffer.Uint32(static_cast<uint32_t>(segment.a));
       buffer.Uint32(static_cast<uint32_t>(segment.b));
       out.Advance(1);
-    }
+      return true;
+    });
     if (!out.Ok()) return;
   }
   buffer.End();
@@ -103,7 +127,7 @@ void WriteBuffer(const std::vector<CWireGroup>& groups, CBufferOut& buffer, CBuf
 
 }  // namespace
 
-bool WriteGltf(const std::vector<CWireGroup>& groups, bool binary, CByteSink& sink, std::string* detail,
+bool WriteGltf(const CWireSources& groups, bool binary, CByteSink& sink, std::string* detail,
                const WriteProgress& progress) {
   json document;
   document["asset"] = {{"version", "2.0"}, {"generator", "tressel wire"}};
@@ -116,14 +140,15 @@ bool WriteGltf(const std::vector<CWireGroup>& groups, bool binary, CByteSink& si
   size_t bufferSize = 0;
   uint64_t work = 0;
   for (size_t g = 0; g < groups.size(); ++g) {
-    const CWireGroup& group = groups[g];
-    work += group.vertices.size() + group.segments.size();
-    json node = {{"name", group.name}};
-    if (!group.vertices.empty()) {
+    const CWireSource& group = *groups[g];
+    const size_t count = group.VertexCount(), segments = group.SegmentCount();
+    work += count + segments;
+    json node = {{"name", group.Name()}};
+    if (count) {
       float low[3] = {FLT_MAX, FLT_MAX, FLT_MAX}, high[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
-      for (size_t v = 0; v < group.vertices.size(); ++v) {
+      const bool inRange = ForEachVertex(group, [&](size_t v, const CWireVertex& vertex) {
         for (int i = 0; i < 3; ++i) {
-          const double coordinate = group.vertices[v].position[i];
+          const double coordinate = vertex.position[i];
           if (std::fabs(coordinate) > FLT_MAX) {
             *detail = "group " + std::to_string(g + 1) + " vertex " + std::to_string(v) +
                       " lies beyond the range of glTF's 32-bit floats";
@@ -133,8 +158,9 @@ bool WriteGltf(const std::vector<CWireGroup>& groups, bool binary, CByteSink& si
           low[i] = std::fmin(low[i], value);
           high[i] = std::fmax(high[i], value);
         }
-      }
-      const size_t count = group.vertices.size();
+        return true;
+      });
+      if (!inRange) return false;
       json attributes;
       attributes["POSITION"] = AddAccessor(&document, bufferSize, 12 * count, kArrayBuffer, kFloat, "VEC3", count);
       bufferSize += 12 * count;
@@ -144,22 +170,22 @@ bool WriteGltf(const std::vector<CWireGroup>& groups, bool binary, CByteSink& si
       bufferSize += 8 * count;
       const CRgb& colour = colours[g];
       document["materials"].push_back(
-          {{"name", group.name},
+          {{"name", group.Name()},
            {"pbrMetallicRoughness",
             {{"baseColorFactor",
               {LinearFromSrgb(colour.red), LinearFromSrgb(colour.green), LinearFromSrgb(colour.blue), 1.0}},
              {"metallicFactor", 0.0},
              {"roughnessFactor", 1.0}}}});
       json primitive = {{"attributes", attributes},
-                        {"mode", group.segments.empty() ? 0 : 1},
+                        {"mode", segments == 0 ? 0 : 1},
                         {"material", document["materials"].size() - 1}};
-      if (!group.segments.empty()) {
-        const size_t length = 8 * group.segments.size();
+      if (segments) {
+        const size_t length = 8 * segments;
         primitive["indices"] = AddAccessor(&document, bufferSize, length, kElementArrayBuffer, kUnsignedInt, "SCALAR",
-                                           group.segments.size() * 2);
+                                           segments * 2);
         bufferSize += length;
       }
-      document["meshes"].push_back({{"name", group.name}, {"primitives", json::array({primitive})}});
+      document["meshes"].push_back({{"name", group.Name()}, {"primitives", json::array({primitive})}});
       node["mesh"] = document["meshes"].size() - 1;
     }
     document["nodes"].push_back(node);

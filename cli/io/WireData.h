@@ -4,6 +4,7 @@
 #ifndef TRESSEL_CLI_IO_WIREDATA_H
 #define TRESSEL_CLI_IO_WIREDATA_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include <string>
@@ -30,6 +31,51 @@ struct CWireGroup {
   std::vector<CWireSegment> segments;
 };
 
+// One group's wires as the writers read them: its name and counts, and its
+// vertices and segments one at a time or a run at a time. Wires held in
+// another form (the host's received geometry) are written through it without
+// a second copy of them. Indices are 0-based.
+class CWireSource {
+ public:
+  virtual ~CWireSource() = default;
+  virtual const std::string& Name() const = 0;
+  virtual size_t VertexCount() const = 0;
+  virtual size_t SegmentCount() const = 0;
+  // REQUIRES: index < VertexCount().
+  virtual CWireVertex Vertex(size_t index) const = 0;
+  // Copy [first, first + count) to `out`.
+  // REQUIRES: first + count <= VertexCount() (SegmentCount()).
+  virtual void Vertices(size_t first, size_t count, CWireVertex* out) const = 0;
+  virtual void Segments(size_t first, size_t count, CWireSegment* out) const = 0;
+};
+
+// A CWireGroup read in place. REQUIRES: the group outlives the view and does
+// not change while it is read.
+class CWireGroupSource final : public CWireSource {
+ public:
+  explicit CWireGroupSource(const CWireGroup& group) : mGroup(group) {}
+  const std::string& Name() const override { return mGroup.name; }
+  size_t VertexCount() const override { return mGroup.vertices.size(); }
+  size_t SegmentCount() const override { return mGroup.segments.size(); }
+  CWireVertex Vertex(size_t index) const override { return mGroup.vertices[index]; }
+  void Vertices(size_t first, size_t count, CWireVertex* out) const override;
+  void Segments(size_t first, size_t count, CWireSegment* out) const override;
+
+ private:
+  const CWireGroup& mGroup;
+};
+
+// Groups to write, in order; the pointers are borrowed.
+using CWireSources = std::vector<const CWireSource*>;
+
+// Calls visit(index, vertex) (visit(index, segment)) for each vertex
+// (segment) of `group` in order, reading them a run at a time, until visit
+// returns false. Returns whether it went through to the end.
+template <typename TVisit>
+bool ForEachVertex(const CWireSource& group, TVisit&& visit);
+template <typename TVisit>
+bool ForEachSegment(const CWireSource& group, TVisit&& visit);
+
 // Joins runs of consecutive segments where one's b is the next one's a into
 // polylines (vertex index lists of 2 or more), in order; every segment lands
 // in exactly one polyline. A closed ring stays one polyline that ends where it
@@ -37,11 +83,47 @@ struct CWireGroup {
 std::vector<std::vector<int32_t>> JoinPolylines(const std::vector<CWireSegment>& segments);
 // How many polylines JoinPolylines makes, without making them.
 size_t CountPolylines(const std::vector<CWireSegment>& segments);
+size_t CountPolylines(const CWireSource& group);
 
 // Checks what the writers rely on: every segment index names a vertex of its
 // group and every coordinate and u is finite. False with *detail naming the
 // first offending group and item.
 bool CheckWireGroups(const std::vector<CWireGroup>& groups, std::string* detail);
+bool CheckWireGroups(const CWireSources& groups, std::string* detail);
+
+// Views of `groups` for the functions that take sources; `views` keeps them.
+CWireSources SourcesOf(const std::vector<CWireGroup>& groups, std::vector<CWireGroupSource>* views);
+
+// --- implementation
+
+// Items ForEachVertex and ForEachSegment read at a time (16 KiB of vertices).
+constexpr size_t kWireRun = 512;
+
+template <typename TVisit>
+bool ForEachVertex(const CWireSource& group, TVisit&& visit) {
+  CWireVertex run[kWireRun];
+  const size_t count = group.VertexCount();
+  for (size_t first = 0; first < count; first += kWireRun) {
+    const size_t length = count - first < kWireRun ? count - first : kWireRun;
+    group.Vertices(first, length, run);
+    for (size_t k = 0; k < length; ++k)
+      if (!visit(first + k, run[k])) return false;
+  }
+  return true;
+}
+
+template <typename TVisit>
+bool ForEachSegment(const CWireSource& group, TVisit&& visit) {
+  CWireSegment run[kWireRun];
+  const size_t count = group.SegmentCount();
+  for (size_t first = 0; first < count; first += kWireRun) {
+    const size_t length = count - first < kWireRun ? count - first : kWireRun;
+    group.Segments(first, length, run);
+    for (size_t k = 0; k < length; ++k)
+      if (!visit(first + k, run[k])) return false;
+  }
+  return true;
+}
 
 }  // namespace cliio
 

@@ -4,31 +4,32 @@
 // `l v/vt v/vt` per segment (importers that read only the first segment of a
 // longer `l` read these in full). A closed ring, whose last vertex lies where
 // its first does, is closed in the file: its last corner names the first
-// vertex's `v` and a `vt` of its own when u differs (the ring's u runs 0 to 1).
-// OBJ numbers run across the whole file.
+// vertex's `v` and a `vt` of its own when u differs (the ring's u runs 0 to 1;
+// ObjNumbers.h). OBJ numbers run across the whole file.
 // PLY: vertex x y z u and the group's colour, edge vertex1 vertex2, the groups
 // one after the other, each named by a comment; the coordinates are declared
 // float when every number is a float widened to double, double otherwise.
 // Numbers are written in their shortest form that reads back to the value sent.
-// Linear in the number of vertices and segments; 12 bytes per vertex of the
-// largest group beyond the buffer (OBJ numbering).
+// Each line is formatted straight into the buffer. Linear in the number of
+// vertices and segments; about 3 bits per vertex of the largest group beyond
+// the buffer (OBJ numbering).
 #include "cli/io/WireWriters.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 
+#include "cli/io/AtomicFile.h"
+#include "cli/io/ObjNumbers.h"
 #include "cli/io/WireColours.h"
 
 namespace cliio {
 
 namespace {
+
+// Room reserved for one line: up to four numbers and some words.
+constexpr size_t kLineRoom = 4 * CBufferedWriter::kMaxNumber + 32;
 
 // Group names go into one-line fields: line breaks become spaces and an empty
 // name is replaced by the group's number.
@@ -39,162 +40,165 @@ std::string LineSafeName(const std::string& name, size_t index) {
   return safe;
 }
 
-uint64_t WorkOf(const std::vector<CWireGroup>& groups) {
+uint64_t WorkOf(const CWireSources& groups) {
   uint64_t work = 0;
-  for (const CWireGroup& group : groups) work += group.vertices.size() + group.segments.size();
+  for (const CWireSource* group : groups) work += group->VertexCount() + group->SegmentCount();
   return work;
 }
 
-bool SamePosition(const CWireVertex& a, const CWireVertex& b) {
-  return a.position[0] == b.position[0] && a.position[1] == b.position[1] && a.position[2] == b.position[2];
-}
+// The text of the latest numbers written, for values that come back again
+// and again: the u of rings (0, 1/3, 2/3 and 1 in every ring of three
+// corners). Found by their bits, so the text is exactly what formatting the
+// number again would give.
+class CRecentNumbers {
+ public:
+  // Writes `value` as CBufferedWriter::PutNumber does; REQUIRES room for
+  // kMaxNumber bytes at `at`.
+  char* Put(char* at, double value) {
+    uint64_t bits;
+    memcpy(&bits, &value, sizeof bits);
+    for (const CEntry& entry : mEntries) {
+      if (entry.bits == bits && entry.length) {
+        memcpy(at, entry.text, sizeof entry.text);
+        return at + entry.length;
+      }
+    }
+    char* end = CBufferedWriter::PutNumber(at, value);
+    CEntry& entry = mEntries[mNext];
+    mNext = (mNext + 1) % kEntries;
+    entry.bits = bits;
+    entry.length = uint8_t(end - at);
+    memcpy(entry.text, at, entry.length);
+    return end;
+  }
 
-bool SameBits(double a, double b) { return memcmp(&a, &b, sizeof a) == 0; }
-
-constexpr uint32_t kNone = UINT32_MAX;
-
-// The OBJ numbers of one group's corners: a vertex's `v` and `vt`, both
-// 0-based within the group. A ring's closing vertex shares its first vertex's
-// `v` (and `vt` when u is the same).
-struct CObjNumbers {
-  std::vector<uint32_t> v, vt;  // kNone: the closing vertex takes its first vertex's
-  std::vector<int32_t> first;   // the ring's first vertex for a closing vertex, else -1
-  uint32_t vCount = 0, vtCount = 0;
-
-  uint32_t V(int32_t i) const { return first[size_t(i)] < 0 ? v[size_t(i)] : v[size_t(first[size_t(i)])]; }
-  uint32_t Vt(int32_t i) const { return vt[size_t(i)] != kNone ? vt[size_t(i)] : vt[size_t(first[size_t(i)])]; }
+ private:
+  static constexpr size_t kEntries = 8;  // a ring of up to seven corners stays in
+  struct CEntry {
+    uint64_t bits = 0;
+    uint8_t length = 0;  // 0: unused
+    char text[CBufferedWriter::kMaxNumber];
+  };
+  CEntry mEntries[kEntries];
+  size_t mNext = 0;
 };
 
-// A polyline (a run of segments where each begins where the one before
-// ended) of three or more segments is a closed ring when its last vertex lies
-// exactly where its first does. Its last vertex is then merged onto its first,
-// unless that would give a segment from a vertex to itself or chain merges
-// (a merged vertex never receives another, a vertex receiving one is never
-// merged itself).
-CObjNumbers NumberObjCorners(const CWireGroup& group) {
-  const std::vector<CWireSegment>& segments = group.segments;
-  CObjNumbers numbers;
-  numbers.first.assign(group.vertices.size(), -1);
-  std::vector<uint8_t> receives(group.vertices.size(), 0);
-  for (size_t start = 0; start < segments.size();) {
-    size_t end = start;
-    while (end + 1 < segments.size() && segments[end + 1].a == segments[end].b) ++end;
-    const int32_t first = segments[start].a, last = segments[end].b;
-    if (end - start >= 2 && last != first && segments[end].a != first && numbers.first[size_t(first)] < 0 &&
-        numbers.first[size_t(last)] < 0 && !receives[size_t(last)] &&
-        SamePosition(group.vertices[size_t(first)], group.vertices[size_t(last)])) {
-      numbers.first[size_t(last)] = first;
-      receives[size_t(first)] = 1;
-    }
-    start = end + 1;
-  }
-  numbers.v.assign(group.vertices.size(), kNone);
-  numbers.vt.assign(group.vertices.size(), kNone);
-  for (size_t i = 0; i < group.vertices.size(); ++i) {
-    const int32_t first = numbers.first[i];
-    if (first < 0) numbers.v[i] = numbers.vCount++;
-    if (first < 0 || !SameBits(group.vertices[i].u, group.vertices[size_t(first)].u)) numbers.vt[i] = numbers.vtCount++;
-  }
-  return numbers;
+char* PutText(char* at, const char* text, size_t length) {
+  memcpy(at, text, length);
+  return at + length;
 }
 
-bool WriteObj(const std::vector<CWireGroup>& groups, CByteSink& sink, std::string* detail, const WriteProgress& progress) {
+bool WriteObj(const CWireSources& groups, CByteSink& sink, std::string* detail, const WriteProgress& progress) {
   CBufferedWriter out(sink, progress, WorkOf(groups));
   out.Text("# wires written by tressel wire\n");
+  CRecentNumbers recentU;
   uint64_t vBase = 1, vtBase = 1;
   for (size_t g = 0; g < groups.size() && out.Ok(); ++g) {
-    const CWireGroup& group = groups[g];
-    const CObjNumbers numbers = NumberObjCorners(group);
+    const CWireSource& group = *groups[g];
+    const CObjNumbers numbers(group);
     out.Text("o ");
-    out.Text(LineSafeName(group.name, g));
+    out.Text(LineSafeName(group.Name(), g));
     out.Char('\n');
-    for (size_t i = 0; i < group.vertices.size() && out.Ok(); ++i) {
-      const CWireVertex& vertex = group.vertices[i];
-      if (numbers.v[i] != kNone) {
-        out.Text("v ");
-        out.Number(vertex.position[0]);
-        out.Char(' ');
-        out.Number(vertex.position[1]);
-        out.Char(' ');
-        out.Number(vertex.position[2]);
-        out.Char('\n');
+    ForEachVertex(group, [&](size_t i, const CWireVertex& vertex) {
+      char* at = out.Reserve(kLineRoom);
+      if (numbers.HasV(i)) {
+        at = PutText(at, "v ", 2);
+        at = CBufferedWriter::PutNumber(at, vertex.position[0]);
+        *at++ = ' ';
+        at = CBufferedWriter::PutNumber(at, vertex.position[1]);
+        *at++ = ' ';
+        at = CBufferedWriter::PutNumber(at, vertex.position[2]);
+        *at++ = '\n';
       }
-      if (numbers.vt[i] != kNone) {
-        out.Text("vt ");
-        out.Number(vertex.u);
-        out.Text(" 0\n");
+      if (numbers.HasVt(i)) {
+        at = PutText(at, "vt ", 3);
+        at = recentU.Put(at, vertex.u);
+        at = PutText(at, " 0\n", 3);
       }
+      out.Commit(at);
       out.Advance(1);
-    }
-    auto corner = [&](int32_t index) {
-      out.Index(vBase + numbers.V(index));
-      out.Char('/');
-      out.Index(vtBase + numbers.Vt(index));
+      return out.Ok();
+    });
+    auto corner = [&](char* at, int32_t index) {
+      at = WriteDecimal(at, vBase + numbers.V(size_t(index)));
+      *at++ = '/';
+      return WriteDecimal(at, vtBase + numbers.Vt(size_t(index)));
     };
-    for (size_t s = 0; s < group.segments.size() && out.Ok(); ++s) {
-      out.Text("l ");
-      corner(group.segments[s].a);
-      out.Char(' ');
-      corner(group.segments[s].b);
-      out.Char('\n');
+    ForEachSegment(group, [&](size_t, const CWireSegment& segment) {
+      char* at = PutText(out.Reserve(kLineRoom), "l ", 2);
+      at = corner(at, segment.a);
+      *at++ = ' ';
+      at = corner(at, segment.b);
+      *at++ = '\n';
+      out.Commit(at);
       out.Advance(1);
-    }
-    vBase += numbers.vCount;
-    vtBase += numbers.vtCount;
+      return out.Ok();
+    });
+    vBase += numbers.VCount();
+    vtBase += numbers.VtCount();
   }
   return out.Finish(detail);
 }
 
-bool WritePly(const std::vector<CWireGroup>& groups, CByteSink& sink, std::string* detail, const WriteProgress& progress) {
+bool WritePly(const CWireSources& groups, CByteSink& sink, std::string* detail, const WriteProgress& progress) {
   size_t vertexCount = 0, edgeCount = 0;
   bool floats = true;
-  for (const CWireGroup& group : groups) {
-    vertexCount += group.vertices.size();
-    edgeCount += group.segments.size();
-    for (const CWireVertex& vertex : group.vertices)
-      floats = floats && IsWidenedFloat(vertex.position[0]) && IsWidenedFloat(vertex.position[1]) &&
+  for (const CWireSource* group : groups) {
+    vertexCount += group->VertexCount();
+    edgeCount += group->SegmentCount();
+    if (floats)
+      floats = ForEachVertex(*group, [](size_t, const CWireVertex& vertex) {
+        return IsWidenedFloat(vertex.position[0]) && IsWidenedFloat(vertex.position[1]) &&
                IsWidenedFloat(vertex.position[2]) && IsWidenedFloat(vertex.u);
+      });
   }
   const std::vector<CRgb> colours = GroupColours(groups.size());
   CBufferedWriter out(sink, progress, WorkOf(groups));
   out.Text("ply\nformat ascii 1.0\ncomment wires written by tressel wire\n");
   size_t firstVertex = 0, firstEdge = 0;
   for (size_t g = 0; g < groups.size(); ++g) {
+    const CWireSource& group = *groups[g];
     out.Text("comment group " + std::to_string(g + 1) + " vertices " + std::to_string(firstVertex) + " " +
-             std::to_string(groups[g].vertices.size()) + " edges " + std::to_string(firstEdge) + " " +
-             std::to_string(groups[g].segments.size()) + " name " + LineSafeName(groups[g].name, g) + "\n");
-    firstVertex += groups[g].vertices.size();
-    firstEdge += groups[g].segments.size();
+             std::to_string(group.VertexCount()) + " edges " + std::to_string(firstEdge) + " " +
+             std::to_string(group.SegmentCount()) + " name " + LineSafeName(group.Name(), g) + "\n");
+    firstVertex += group.VertexCount();
+    firstEdge += group.SegmentCount();
   }
   const std::string type = floats ? "float" : "double";
   out.Text("element vertex " + std::to_string(vertexCount) + "\nproperty " + type + " x\nproperty " + type +
            " y\nproperty " + type + " z\nproperty " + type +
            " u\nproperty uchar red\nproperty uchar green\nproperty uchar blue\n"
            "element edge " + std::to_string(edgeCount) + "\nproperty int vertex1\nproperty int vertex2\nend_header\n");
+  CRecentNumbers recentU;
   for (size_t g = 0; g < groups.size() && out.Ok(); ++g) {
     char colour[16];
     const int length = snprintf(colour, sizeof colour, " %u %u %u\n", colours[g].red, colours[g].green, colours[g].blue);
-    for (const CWireVertex& vertex : groups[g].vertices) {
+    ForEachVertex(*groups[g], [&](size_t, const CWireVertex& vertex) {
+      char* at = out.Reserve(kLineRoom);
       for (int i = 0; i < 3; ++i) {
-        out.Number(vertex.position[i]);
-        out.Char(' ');
+        at = CBufferedWriter::PutNumber(at, vertex.position[i]);
+        *at++ = ' ';
       }
-      out.Number(vertex.u);
-      out.Text(std::string_view(colour, size_t(length)));
+      at = recentU.Put(at, vertex.u);
+      at = PutText(at, colour, size_t(length));
+      out.Commit(at);
       out.Advance(1);
-    }
+      return out.Ok();
+    });
   }
   size_t base = 0;
-  for (const CWireGroup& group : groups) {
-    for (const CWireSegment& segment : group.segments) {
-      out.Index(base + static_cast<size_t>(segment.a));
-      out.Char(' ');
-      out.Index(base + static_cast<size_t>(segment.b));
-      out.Char('\n');
+  for (const CWireSource* group : groups) {
+    const bool whole = ForEachSegment(*group, [&](size_t, const CWireSegment& segment) {
+      char* at = WriteDecimal(out.Reserve(kLineRoom), base + static_cast<size_t>(segment.a));
+      *at++ = ' ';
+      at = WriteDecimal(at, base + static_cast<size_t>(segment.b));
+      *at++ = '\n';
+      out.Commit(at);
       out.Advance(1);
-    }
-    if (!out.Ok()) break;
-    base += group.vertices.size();
+      return out.Ok();
+    });
+    if (!whole || !out.Ok()) break;
+    base += group->VertexCount();
   }
   return out.Finish(detail);
 }
@@ -218,7 +222,7 @@ bool WireFormatFor(const std::filesystem::path& file, WireFormat* format) {
   return !extension.empty() && WireFormatNamed(extension.substr(1), format);
 }
 
-bool WriteWires(const std::vector<CWireGroup>& groups, WireFormat format, CByteSink& sink, std::string* detail,
+bool WriteWires(const CWireSources& groups, WireFormat format, CByteSink& sink, std::string* detail,
                 const WriteProgress& progress) {
   if (!CheckWireGroups(groups, detail)) return false;
   switch (format) {
@@ -230,69 +234,41 @@ bool WriteWires(const std::vector<CWireGroup>& groups, WireFormat format, CByteS
   return false;
 }
 
+bool WriteWires(const std::vector<CWireGroup>& groups, WireFormat format, CByteSink& sink, std::string* detail,
+                const WriteProgress& progress) {
+  std::vector<CWireGroupSource> views;
+  return WriteWires(SourcesOf(groups, &views), format, sink, detail, progress);
+}
+
 bool SerializeWires(const std::vector<CWireGroup>& groups, WireFormat format, std::string* bytes, std::string* detail) {
   bytes->clear();
   CStringSink sink(bytes);
   return WriteWires(groups, format, sink, detail);
 }
 
-namespace {
-
-bool Fail(const std::filesystem::path& file, const std::string& what, int code, std::string* error) {
-  *error = file.string() + ": " + what + (code ? std::string(" (") + strerror(code) + ")" : std::string());
-  return false;
-}
-
-mode_t NewFileMode() {
-  const mode_t mask = umask(0);  // the command runs on one thread; reading the mask means setting it
-  umask(mask);
-  return 0666 & ~mask;
-}
-
-}  // namespace
-
-// The wires stream into a temporary beside `file` (a rename is atomic only
-// within one file system), which is flushed to disk and renamed over `file`;
-// every failure removes it. The same steps as WriteFileAtomically, for bytes
-// that are never held whole.
 bool WriteWireFile(const std::filesystem::path& file, const std::vector<CWireGroup>& groups, std::string* error,
                    const WriteProgress& progress) {
   WireFormat format;
-  if (!WireFormatFor(file, &format)) return Fail(file, "unknown output format (use .obj, .ply, .gltf or .glb)", 0, error);
+  if (!WireFormatFor(file, &format)) {
+    *error = file.string() + ": unknown output format (use .obj, .ply, .gltf or .glb)";
+    return false;
+  }
+  std::vector<CWireGroupSource> views;
+  const CWireSources sources = SourcesOf(groups, &views);
   std::string detail;
-  if (!CheckWireGroups(groups, &detail)) return Fail(file, "not written: " + detail, 0, error);
-  if (file.filename().empty()) return Fail(file, "is not a file name", 0, error);
-  struct stat existing;
-  mode_t mode = NewFileMode();
-  if (stat(file.c_str(), &existing) == 0) {
-    if (S_ISDIR(existing.st_mode)) return Fail(file, "cannot be written: a folder is in the way", 0, error);
-    mode = existing.st_mode & 07777;
+  if (!CheckWireGroups(sources, &detail)) {
+    *error = file.string() + ": not written: " + detail;
+    return false;
   }
-  const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-  std::string name = (folder / ("." + file.filename().string() + ".tmp-XXXXXX")).string();
-  const int descriptor = mkstemp(name.data());
-  if (descriptor < 0) return Fail(file, "cannot be written", errno, error);
-  auto abandon = [&](const std::string& what, int code) {
-    close(descriptor);
-    unlink(name.c_str());
-    return Fail(file, what, code, error);
-  };
-  CDescriptorSink sink(descriptor);
-  if (!WriteWires(groups, format, sink, &detail, progress))
-    return abandon(detail.rfind("could not be written", 0) == 0 ? detail : "not written: " + detail, 0);
-  if (fchmod(descriptor, mode) != 0) return abandon("cannot be given its permissions", errno);
-  if (fsync(descriptor) != 0) return abandon("could not be flushed to disk", errno);
-  if (close(descriptor) != 0) {
-    const int code = errno;
-    unlink(name.c_str());
-    return Fail(file, "could not be written completely", code, error);
+  CStagedFile staged;
+  if (!staged.Open(file, error)) return false;
+  CStagedFileSink sink(staged);
+  if (!WriteWires(sources, format, sink, &detail, progress)) {
+    *error = sink.Failed() ? sink.Error() : file.string() + ": not written: " + detail;
+    staged.Abandon();
+    return false;
   }
-  if (rename(name.c_str(), file.c_str()) != 0) {
-    const int code = errno;
-    unlink(name.c_str());
-    return Fail(file, "cannot be replaced", code, error);
-  }
-  return true;
+  return staged.Commit(error);
 }
 
 }  // namespace cliio

@@ -30,22 +30,24 @@ bool WireFormatNamed(const std::string& name, WireFormat* format);
 // Also false with *detail when the sink fails or `progress` says stop
 // (kWriteCancelled): the sink then holds a part of the file.
 // REQUIRES: detail != nullptr.
+bool WriteWires(const CWireSources& groups, WireFormat format, CByteSink& sink, std::string* detail,
+                const WriteProgress& progress = nullptr);
 bool WriteWires(const std::vector<CWireGroup>& groups, WireFormat format, CByteSink& sink, std::string* detail,
                 const WriteProgress& progress = nullptr);
 
 // The same into a string (tests, small outputs).
 bool SerializeWires(const std::vector<CWireGroup>& groups, WireFormat format, std::string* bytes, std::string* detail);
 
-// Writes `file` in the format its extension names, through a temporary file
-// beside it that is renamed over `file` only once complete and flushed to
-// disk: a failure or a cancel leaves no partial file and an existing one
-// untouched, and sets *error to one line that begins with `file`.
-// REQUIRES: error != nullptr.
+// Writes `file` in the format its extension names, through a staged
+// temporary (CStagedFile, AtomicFile.h) that is renamed over `file` (through
+// a link: over its target) only once complete and flushed to disk: a failure
+// or a cancel leaves no partial file and an existing one untouched, and sets
+// *error to one line that begins with `file`. REQUIRES: error != nullptr.
 bool WriteWireFile(const std::filesystem::path& file, const std::vector<CWireGroup>& groups, std::string* error,
                    const WriteProgress& progress = nullptr);
 
 // glTF and GLB (GltfWriter.cpp). REQUIRES: CheckWireGroups(groups).
-bool WriteGltf(const std::vector<CWireGroup>& groups, bool binary, CByteSink& sink, std::string* detail,
+bool WriteGltf(const CWireSources& groups, bool binary, CByteSink& sink, std::string* detail,
                const WriteProgress& progress);
 
 }  // namespace cliio

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <string.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <set>
@@ -385,6 +386,30 @@ TEST(FramePattern, RefusesEverythingElse) {
     EXPECT_FALSE(cliio::CFramePattern::Parse(text, &pattern, &error)) << text;
     EXPECT_EQ(error.rfind(std::string("the output pattern \"") + text + "\" ", 0), 0u) << error;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The file goes through the same staged temporary as the command's outputs:
+// a link keeps being a link to the new contents, and something that is not a
+// regular file is refused, not replaced.
+TEST(WireFile, WritesThroughALinkAndRefusesWhatIsNotARegularFile) {
+  CScratchFolder folder;
+  const auto target = folder.Write("real.obj", "old contents\n");
+  const auto link = folder.path() / "link.obj";
+  std::filesystem::create_symlink("real.obj", link);
+  std::string error;
+  ASSERT_TRUE(cliio::WriteWireFile(link, SampleWires(), &error)) << error;
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadAll(target).rfind("# wires written by tressel wire\n", 0), 0u);
+
+  const auto pipe = folder.path() / "pipe.obj";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_FALSE(cliio::WriteWireFile(pipe, SampleWires(), &error));
+  EXPECT_EQ(error, pipe.string() + ": cannot be written: it is not a regular file");
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"link.obj", "pipe.obj", "real.obj"}));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The write stage on its own: what a rename that fails midway reports, and
 // which files the refusal before a run treats as one.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -78,6 +80,45 @@ TEST_F(WriteStageTest, FilesAreOneByInodeOrByResolvedPath) {
   EXPECT_TRUE(cli::CheckFrameCount(INT32_MIN, INT32_MIN + int32_t(cli::kMaxFramesPerRun) - 1, &error));
   EXPECT_FALSE(cli::CheckFrameCount(INT32_MIN, INT32_MAX, &error));
   EXPECT_NE(error.find("4294967296 frames"), std::string::npos) << error;
+}
+
+
+// A write that fails part way names the output once, with the system's
+// reason, and leaves the old file and no temporary.
+TEST_F(WriteStageTest, AFailedWireWriteNamesTheOutputOnceAndKeepsTheOldFile) {
+  cliio::CWireGroup ring{"ring", {}, {}};
+  for (int k = 0; k < 20000; ++k) {
+    cliio::CWireVertex vertex;
+    vertex.position[0] = float(k) / 7.0f;
+    vertex.u = float(k % 4) / 3.0f;
+    ring.vertices.push_back(vertex);
+    if (k % 4) ring.segments.push_back({k - 1, k});
+  }
+  const cliio::CWireGroupSource source(ring);
+  const fs::path output = folder / "out.obj";
+  std::ofstream(output) << "old\n";
+  cli::CProgressBar bar(cli::CProgressBar::Style::kNone);
+  cli::CWriteStage stage(bar);
+  rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 100000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::string error;
+  const bool staged = stage.StageWires(output, cliio::WireFormat::kObj, {&source}, &error);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+  EXPECT_FALSE(staged);
+  EXPECT_EQ(error.rfind(output.string() + ": could not be written completely (", 0), 0u) << error;
+  EXPECT_EQ(error.find(output.string(), 1), std::string::npos) << error;
+  EXPECT_EQ(Read(output), "old\n");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"out.obj"}));
+  // Wires the writers refuse are said to be not written.
+  ring.segments.push_back({0, 20000});
+  EXPECT_FALSE(stage.StageWires(output, cliio::WireFormat::kObj, {&source}, &error));
+  EXPECT_EQ(error, output.string() + ": not written: group 1 (ring) segment 15000 names a vertex outside its 20000");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"out.obj"}));
 }
 
 }  // namespace

@@ -1,0 +1,82 @@
+// The wires the host received, read in place for the writers: the same
+// values and the same file as the copy WiresOf makes, a vertex the host keeps
+// in full (a double that is not a float) included, and nothing for a group
+// the latest run did not wire.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include "cli/WireGroups.h"
+#include "cli/io/WireWriters.h"
+
+namespace {
+
+host::CHostVertex Sent(double x, double y, double z, double u) {
+  host::CHostVertex vertex;
+  vertex.position = host::CVec3{x, y, z};
+  vertex.vectorB = vertex.position;
+  vertex.uvw = host::CVec3{u, 0, 0};
+  return vertex;
+}
+
+// Two rings of three corners, the second with one coordinate that is no float.
+host::CReceivedGeometry TwoRings() {
+  host::CReceivedGeometry received;
+  received.deleted = true;
+  const double corners[3][3] = {{0, 0, 0}, {1, 0, 0.5f}, {0, 1, -0.25f}};
+  for (int ring = 0; ring < 2; ++ring) {
+    const int32_t first = int32_t(received.vertices.size());
+    for (int k = 0; k <= 3; ++k) {
+      const double* at = corners[k % 3];
+      received.vertices.Add(Sent(at[0] + ring, at[1], ring == 1 && k == 1 ? 0.1 : at[2], float(k) / 3.0f), first + k);
+      if (k) received.facets.push_back(host::CReceivedFacet{0, first + k - 1, first + k});
+    }
+  }
+  return received;
+}
+
+TEST(ReceivedWires, ReadTheHostsGeometryAsTheCopyHoldsIt) {
+  const host::CReceivedGeometry received = TwoRings();
+  ASSERT_EQ(received.vertices.FullCount(), 1u);
+  const cli::CReceivedWires view("rings", received);
+  const cliio::CWireGroup copy = cli::WiresOf("rings", received);
+  ASSERT_EQ(view.VertexCount(), 8u);
+  ASSERT_EQ(view.SegmentCount(), 6u);
+  ASSERT_EQ(copy.vertices.size(), 8u);
+  for (size_t i = 0; i < 8; ++i) {
+    const cliio::CWireVertex vertex = view.Vertex(i);
+    EXPECT_EQ(memcmp(&vertex, &copy.vertices[i], sizeof vertex), 0) << i;
+    EXPECT_EQ(vertex.u, received.vertices.U(i));
+  }
+  EXPECT_EQ(view.Vertex(5).position[2], 0.1);
+  cliio::CWireSegment segments[6];
+  view.Segments(0, 6, segments);
+  for (size_t s = 0; s < 6; ++s) {
+    EXPECT_EQ(segments[s].a, received.facets[s].first);
+    EXPECT_EQ(segments[s].b, received.facets[s].second);
+  }
+  for (cliio::WireFormat format : {cliio::WireFormat::kObj, cliio::WireFormat::kPly, cliio::WireFormat::kGlb}) {
+    std::string fromView, fromCopy, detail;
+    cliio::CStringSink sink(&fromView);
+    ASSERT_TRUE(cliio::WriteWires(cliio::CWireSources{&view}, format, sink, &detail)) << detail;
+    ASSERT_TRUE(cliio::SerializeWires({copy}, format, &fromCopy, &detail)) << detail;
+    EXPECT_EQ(fromView, fromCopy);
+  }
+}
+
+TEST(ReceivedWires, AGroupTheLatestRunDidNotWireHasNone) {
+  host::CReceivedGeometry received = TwoRings();
+  received.deleted = false;
+  const cli::CReceivedWires view("kept", received);
+  EXPECT_EQ(view.VertexCount(), 0u);
+  EXPECT_EQ(view.SegmentCount(), 0u);
+  EXPECT_TRUE(cli::WiresOf("kept", received).vertices.empty());
+  // A segment end a later 'DELG' dropped (-1) is refused before writing.
+  received.deleted = true;
+  received.facets.push_back(host::CReceivedFacet{0, 7, -1});
+  std::string bytes, detail;
+  cliio::CStringSink sink(&bytes);
+  EXPECT_FALSE(cliio::WriteWires(cliio::CWireSources{&view}, cliio::WireFormat::kObj, sink, &detail));
+  EXPECT_EQ(detail, "group 1 (kept) segment 6 names a vertex outside its 8");
+}
+
+}  // namespace
