@@ -119,7 +119,7 @@ std::string SignalName(int signal) {
   const char* abbreviation = ::sigabbrev_np(signal);
   const char* description = ::strsignal(signal);
   std::string name = abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(signal);
-  if (description) name += std::string(" (") + description + ")";
+  if (description) name += std::string(": ") + description;
   return name;
 }
 
