@@ -6,6 +6,7 @@
 // meshes or the reason they could not be read) has been sent, 1 when the
 // answer could not be sent, 64 when it was started wrongly.
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -67,6 +68,19 @@ void OnTerminate() {
   abort();
 }
 
+// The library does not survive every allocation it cannot make: it may then
+// crash while it cleans up. A crash after a failed allocation is said as
+// what it is, memory that ran out; any other crash ends the process by its
+// signal, for the command to name.
+void OnCrash(int signal) {
+  if (cli::LastFailedAllocation() != 0) {
+    SayNoMemory();
+    _exit(0);
+  }
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
 // The input's bytes: standard input mapped (a regular file or a memory file).
 bool MapInput(std::string_view* bytes, std::string* detail) {
   struct stat status;
@@ -95,6 +109,13 @@ int main(int argc, char** argv) {
     return 64;
   }
   std::set_terminate(OnTerminate);
+  for (int signal : {SIGSEGV, SIGBUS, SIGABRT}) {
+    struct sigaction action {};
+    action.sa_handler = OnCrash;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(signal, &action, nullptr);
+  }
   cliio::SetLibraryReadInProcess(true);
   const std::string format = argv[1];
   const std::string stem = argv[2];
