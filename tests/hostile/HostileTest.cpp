@@ -412,7 +412,17 @@ TEST_F(HostileTest, TheImportersFaultsAreOneLineNamingTheFile) {
   };
   const std::string lwob = std::string("FORM\0\0\0\x1cLWOBPNTS\0\0\0\x0c", 20) + std::string(4, '\0') +
                            std::string("POLS\x7f\xff\xff\xf0\0\x03\0\0", 12);
+  // Bytes the fuzzer found (a binary PLY header behind other text, named
+  // glTF): the library's PLY reader crashes on them, and the command used to
+  // die of that SIGSEGV without a word.
+  static const char kCrashing[] =
+          "plysset\":{\"version\":\"2.0b},\"x\":[[[[[[[[[[[[int16[[[[[[[[\x9d""[[[[[[[[[[[[end_head"
+          "er[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[\xff""\xff""\xff""\xff""\xff""\xff""\xff""\xff"""
+          "\xff""\xff""\xff""\xff""\xff""\xff""\xff""\xff""\xff""\xff""\xff""\x03""ply\nformat bina"
+          "ry_little_endian 1roperty uchar blue\nelement faces\": [{\"noe 2\npropertydes\"[ list: u"
+          "c [h\x00""\x00""[";
   const std::vector<Case> cases = {
+      {"crash.gltf", std::string(kCrashing, sizeof kCrashing - 1), "the importer crashed on it (SIGSEGV: "},
       // bad.amf, bad.irr and bad.ogex each leaked 1 to 2.5 KB when the library
       // read in the command's own process.
       {"bad.amf", "<?xml version=\"1.0\"?>\n<amf unit=\"millimeter\"><object id=\"0\"><mesh><vertices>" +
