@@ -3,6 +3,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -74,9 +75,12 @@ nlohmann::json CountsJson(const CTotals& totals) {
 }  // namespace
 
 uint64_t PeakMemoryBytes() {
-  struct rusage usage {};
-  if (::getrusage(RUSAGE_SELF, &usage) != 0) return 0;
-  return uint64_t(usage.ru_maxrss) * 1024;  // Linux reports kilobytes
+  // The command's own peak, or the import worker's (the library's formats
+  // are read in that child) where that was larger.
+  struct rusage self {}, children {};
+  if (::getrusage(RUSAGE_SELF, &self) != 0) return 0;
+  if (::getrusage(RUSAGE_CHILDREN, &children) != 0) children.ru_maxrss = 0;
+  return uint64_t(std::max(self.ru_maxrss, children.ru_maxrss)) * 1024;  // Linux reports kilobytes
 }
 
 std::string HumanBytes(uint64_t bytes) {

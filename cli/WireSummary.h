@@ -39,7 +39,8 @@ struct CRunSummary {
   double importSeconds = 0, moduleSeconds = 0, writeSeconds = 0;
 };
 
-// The process's peak resident memory so far, in bytes (getrusage).
+// The peak resident memory so far, in bytes (getrusage): the process's own,
+// or its largest waited-for child's (the import worker) where that is larger.
 uint64_t PeakMemoryBytes();
 // "35.2 MB" style, powers of 1000.
 std::string HumanBytes(uint64_t bytes);

@@ -5,6 +5,7 @@
 # itself, so an installed tree works without flags or variables:
 #   bin/tressel
 #   lib/tressel/Tressel.plm, lib/tressel/Tressel.rsc
+#   lib/tressel/tressel-import  the import worker the command starts
 #   share/doc/tressel/        README.md and docs/
 #   share/man/man1/tressel.1
 #   share/bash-completion/completions/tressel
@@ -37,6 +38,7 @@ else()
   install(FILES resources/Tressel.rsc DESTINATION ${TRESSEL_INSTALL_MODULEDIR})
   if(TARGET tressel)
     install(TARGETS tressel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(TARGETS tressel_import RUNTIME DESTINATION ${TRESSEL_INSTALL_MODULEDIR})
     install(FILES docs/tressel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     install(FILES cli/completion/tressel.bash DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions
             RENAME tressel)

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/io/ImportWorker.h"
 #include "cli/io/MeshImport.h"
 
 #define IMPORT_CHECK(cond) \
@@ -23,6 +24,11 @@ const char* const kFormats[] = {"obj", "off", "stl", "ply", "gltf", "glb", "dae"
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+#ifdef TRESSEL_FUZZ_IN_PROCESS
+  // Fuzzing proper reads the library's formats here, so that a crash in the
+  // library stops the fuzzer; the corpus replay goes through the worker.
+  cliio::SetLibraryReadInProcess(true);
+#endif
   if (size == 0) return -1;
   const std::string format = kFormats[data[0] % (sizeof kFormats / sizeof kFormats[0])];
   const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);

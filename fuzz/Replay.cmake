@@ -24,6 +24,7 @@ endforeach()
 if(TARGET tressel_cli_io)
   add_executable(tressel_fuzz_replay_Import ${TRESSEL_FUZZ_DIR}/ImportFuzz.cpp ${TRESSEL_FUZZ_DIR}/ReplayMain.cpp)
   target_link_libraries(tressel_fuzz_replay_Import PRIVATE tressel_cli_io)
+  add_dependencies(tressel_fuzz_replay_Import tressel_import)
   add_test(NAME fuzz.replay.Import
     COMMAND tressel_fuzz_replay_Import ${TRESSEL_FUZZ_DIR}/corpus/Import
     WORKING_DIRECTORY ${TRESSEL_FUZZ_DIR}/corpus/Import)

@@ -283,6 +283,37 @@ bool CheckPly(std::string_view bytes, std::string* detail) {
   }
   return true;
 }
+// COLLADA's index lists (<p>, <vcount>, <v>, <h>) hold whole numbers only.
+// The library's reader of them does not advance past anything else (an
+// exponent, a decimal point) and grows its index array without end, so a
+// list holding anything but digits and white space is refused here (line of
+// the element and the token named).
+bool CheckColladaIndexLists(std::string_view text, std::string* detail) {
+  if (text.find("<COLLADA") == std::string_view::npos) return true;
+  static const char* const kLists[] = {"<p", "<vcount", "<v", "<h"};
+  const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  for (const char* name : kLists) {
+    const std::string_view open = name;
+    for (size_t at = text.find(open); at != std::string_view::npos; at = text.find(open, at + open.size())) {
+      size_t after = at + open.size();
+      if (after >= text.size() || (text[after] != '>' && !space(text[after]))) continue;  // a longer element name
+      const size_t end = text.find('>', after);
+      if (end == std::string_view::npos) break;
+      if (text[end - 1] == '/') continue;  // empty
+      for (size_t c = end + 1; c < text.size() && text[c] != '<'; ++c) {
+        if (space(text[c]) || (text[c] >= '0' && text[c] <= '9')) continue;
+        while (c > end + 1 && !space(text[c - 1])) --c;  // the whole token
+        size_t stop = c;
+        while (stop < text.size() && stop - c < 24 && !space(text[stop]) && text[stop] != '<') ++stop;
+        const size_t line = 1 + size_t(std::count(text.begin(), text.begin() + std::ptrdiff_t(c), '\n'));
+        *detail = "line " + std::to_string(line) + ": a COLLADA " + std::string(open.substr(1)) + " list holds \"" +
+                  std::string(text.substr(c, stop - c)) + "\", not a whole number; such lists are refused";
+        return false;
+      }
+    }
+  }
+  return true;
+}
 
 bool LooksLikeText(std::string_view bytes) {
   return std::memchr(bytes.data(), '\0', std::min<size_t>(bytes.size(), 4096)) == nullptr;
@@ -299,7 +330,8 @@ bool PrecheckForAssimp(std::string_view bytes, const std::string& format, std::s
   std::string_view text = bytes;
   if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first != std::string_view::npos && text[first] == '<') return CheckXmlDepth(text, detail) && CheckColladaArrays(text, detail);
+  if (first != std::string_view::npos && text[first] == '<') return CheckXmlDepth(text, detail) && CheckColladaArrays(text, detail) &&
+                                                                   CheckColladaIndexLists(text, detail);
   if (!CheckBraceDepth(text, detail)) return false;
   if (format == "gltf" && first != std::string_view::npos && text[first] == '{') return CheckGltfNodes(text, detail);
   return true;

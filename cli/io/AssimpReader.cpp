@@ -9,8 +9,9 @@
 // list, one mesh's placements in the hierarchy's depth-first order. Values that are not finite make the
 // file an error, as in the dedicated readers. The file is checked first for
 // what the library would trust blindly (PrecheckForAssimp), and the library
-// opens only regular files, also for the files a model refers to. Linear in
-// the scene size times its placements.
+// opens only regular files, also for the files a model refers to. The library
+// itself runs in a worker process (ImportWorker.h) unless reading in this
+// process was asked for. Linear in the scene size times its placements.
 #include <pthread.h>
 #include <stdint.h>
 #include <sys/stat.h>
@@ -20,6 +21,7 @@
 #include <exception>
 #include <map>
 #include <memory>
+#include <new>
 
 #include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
@@ -27,6 +29,7 @@
 #include <assimp/material.h>
 #include <assimp/scene.h>
 
+#include "cli/io/ImportWorker.h"
 #include "cli/io/MeshReaders.h"
 
 namespace cliio {
@@ -228,6 +231,9 @@ bool ReadHere(const CReadInput& input, const std::string& format, std::vector<CI
   }
   if (!scene) {
     const std::string reason = importer.GetErrorString();
+    // The library turns every exception of its readers into an error text,
+    // memory exhaustion too: that one is said as such.
+    if (reason == std::bad_alloc().what()) throw std::bad_alloc();
     *detail = "cannot be read as a mesh" + (reason.empty() ? std::string() : " (" + reason + ")");
     return false;
   }
@@ -306,6 +312,12 @@ constexpr size_t kLibraryStackBytes = size_t(1) << 30;
 bool ReadWithAssimp(const CReadInput& input, const std::string& format, std::vector<CImportedMesh>* meshes,
                     std::string* detail) {
   if (!PrecheckForAssimp(input.bytes, format, detail)) return false;
+  return LibraryReadInProcess() ? ReadWithAssimpInProcess(input, format, meshes, detail)
+                                : ReadWithAssimpInWorker(input, format, meshes, detail);
+}
+
+bool ReadWithAssimpInProcess(const CReadInput& input, const std::string& format, std::vector<CImportedMesh>* meshes,
+                             std::string* detail) {
   CLibraryRead read{&input, &format, meshes, detail, false, nullptr};
   pthread_attr_t attributes;
   pthread_t thread;

@@ -7,7 +7,9 @@
 // file's sharing apart, and the dedicated readers check declared counts
 // against the file before reserving memory for them. Everything else (PLY,
 // glTF and the rest) goes through the library, after a check of what the
-// library would trust blindly (nesting depth, declared sizes).
+// library would trust blindly (nesting depth, declared sizes), and in a
+// worker process (ImportWorker.h), so that the library's leaks and crashes
+// stay out of the command.
 #include "cli/io/MeshImport.h"
 
 #include <fcntl.h>

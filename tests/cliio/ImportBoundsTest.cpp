@@ -321,6 +321,13 @@ TEST(ImportBounds, NestingAndDeclaredSizesBeyondTheFileAreRefusedAtOnce) {
   std::string error;
   EXPECT_NO_THROW(ImportMeshFile(folder.Write("counted.dae", collada(" count=\"9\"")), &error));
   EXPECT_EQ(error.find("without its count"), std::string::npos) << error;
+  // An index that is not a whole number made the library's index array grow
+  // without end (hundreds of MB within seconds): refused, naming it.
+  std::string exponent = collada(" count=\"9\"");
+  exponent.replace(exponent.find("<p>0 1 2</p>"), 12, "<p>0\n1 2e9</p>");
+  EXPECT_NE(ErrorOf(folder.Write("exponent.dae", exponent)).find("line 5: a COLLADA p list holds \"2e9\", not a whole number"),
+            std::string::npos)
+      << ErrorOf(folder.Write("exponent.dae", exponent));
 }
 
 TEST(Instances, TheEngineIsPlacedSixtySevenTimes) {
