@@ -111,8 +111,11 @@ bool CImportStreamWriter::Mesh(const CImportedMesh& mesh) {
   if (uvws) PutColumn(mesh.uvws, vertices);
   if (colors) Put(mesh.colors.data(), vertices * sizeof(uint32_t));
   for (size_t f = 0; f < facets && mOk; ++f) {
+    // A facet has 1 to 4 corners (longer polygons are fanned on import).
     const uint8_t count = uint8_t(mesh.CornerCount(f));
-    Put(&count, 1) && Put(mesh.Corners(f), count * sizeof(int32_t));
+    int32_t corners[4];
+    for (uint8_t k = 0; k < count && k < 4; ++k) corners[k] = mesh.Corner(f, k);
+    Put(&count, 1) && Put(corners, count * sizeof(int32_t));
     if (facetColors) PutU32(mesh.FacetColor(f));
   }
   return mOk;
