@@ -132,22 +132,13 @@ void DrawWires(unsigned char* pixels, int stride, const std::vector<CWireGroup>&
   raster.Tint(meshColour, 0.22);
   // The wires, far to near, nearer ones wider and in fuller colour.
   std::vector<CPaint> colours;
-  std::vector<std::vector<double>> screen(wires.size());
-  for (size_t g = 0; g < wires.size(); ++g) {
-    colours.push_back(ToRgb(GroupColor(g)));
-    const CWireGroup& group = wires[g];
-    screen[g].resize(group.vertices.size() * 2);
-    for (size_t v = 0; v < group.vertices.size(); ++v)
-      if (!fit.Place(group.vertices[v].position, &screen[g][2 * v], &screen[g][2 * v + 1])) screen[g][2 * v] = NAN;
-  }
+  for (size_t g = 0; g < wires.size(); ++g) colours.push_back(ToRgb(GroupColor(g)));
   for (const CDepthSegment& segment : SegmentsFarToNear(wires, fit)) {
-    const std::vector<double>& points = screen[segment.group];
-    const size_t a = size_t(segment.a), b = size_t(segment.b);
     const double strength = 0.3 + 0.7 * segment.nearness;
     const CPaint& full = colours[segment.group];
     const CPaint colour{1 + (full.red - 1) * strength, 1 + (full.green - 1) * strength, 1 + (full.blue - 1) * strength};
-    raster.Line(points[2 * a], points[2 * a + 1] + kPreviewHeaderHeight, points[2 * b],
-                points[2 * b + 1] + kPreviewHeaderHeight, 0.8 + 0.8 * segment.nearness, colour, 1.0);
+    raster.Line(segment.x0, segment.y0 + kPreviewHeaderHeight, segment.x1, segment.y1 + kPreviewHeaderHeight,
+                0.8 + 0.8 * segment.nearness, colour, 1.0);
   }
 }
 
@@ -366,27 +357,39 @@ double CViewFit::Nearness(const double position[3]) const {
 }
 
 std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit) {
-  std::vector<CDepthSegment> order;
-  size_t total = 0;
-  for (const CWireGroup& group : wires) total += group.segments.size();
-  order.reserve(total);
-  std::vector<float> nearness;
-  for (size_t g = 0; g < wires.size(); ++g) {
-    const CWireGroup& group = wires[g];
-    nearness.resize(group.vertices.size());
-    for (size_t v = 0; v < group.vertices.size(); ++v) nearness[v] = float(fit.Nearness(group.vertices[v].position));
-    for (const CWireSegment& segment : group.segments)
-      order.push_back({(nearness[size_t(segment.a)] + nearness[size_t(segment.b)]) / 2, uint32_t(g), segment.a, segment.b});
-  }
   // A counting sort on the nearness in 4096 steps: linear, and finer than
-  // any difference the picture can show. Equal steps keep their order.
+  // any difference the picture can show. Equal steps keep their order. The
+  // first pass counts, the second writes each segment straight into its place.
   constexpr size_t kSteps = 4096;
   auto step = [](float nearness) { return std::min(kSteps - 1, size_t(std::max(0.0f, nearness) * float(kSteps))); };
+  std::vector<float> nearness;
+  auto measure = [&](const CWireGroup& group) {
+    nearness.resize(group.vertices.size());
+    for (size_t v = 0; v < group.vertices.size(); ++v) nearness[v] = float(fit.Nearness(group.vertices[v].position));
+  };
+  auto segmentNearness = [&](const CWireSegment& segment) {
+    return (nearness[size_t(segment.a)] + nearness[size_t(segment.b)]) / 2;
+  };
   std::vector<size_t> start(kSteps + 1, 0);
-  for (const CDepthSegment& segment : order) ++start[step(segment.nearness) + 1];
+  for (const CWireGroup& group : wires) {
+    measure(group);
+    for (const CWireSegment& segment : group.segments) ++start[step(segmentNearness(segment)) + 1];
+  }
   for (size_t i = 1; i <= kSteps; ++i) start[i] += start[i - 1];
-  std::vector<CDepthSegment> sorted(order.size());
-  for (const CDepthSegment& segment : order) sorted[start[step(segment.nearness)]++] = segment;
+  std::vector<CDepthSegment> sorted(start[kSteps]);
+  std::vector<double> placed;
+  for (size_t g = 0; g < wires.size(); ++g) {
+    const CWireGroup& group = wires[g];
+    measure(group);
+    placed.resize(group.vertices.size() * 2);
+    for (size_t v = 0; v < group.vertices.size(); ++v)
+      if (!fit.Place(group.vertices[v].position, &placed[2 * v], &placed[2 * v + 1])) placed[2 * v] = NAN;
+    for (const CWireSegment& segment : group.segments) {
+      const float depth = segmentNearness(segment);
+      const size_t a = size_t(segment.a), b = size_t(segment.b);
+      sorted[start[step(depth)]++] = {placed[2 * a], placed[2 * a + 1], placed[2 * b], placed[2 * b + 1], depth, uint32_t(g)};
+    }
+  }
   return sorted;
 }
 

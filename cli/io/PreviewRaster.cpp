@@ -23,8 +23,11 @@ uint32_t Pack(const CPaint& colour) {
 }  // namespace
 
 void CRaster::Fill(const CPaint& colour) {
-  for (int y = mTop; y < mBottom; ++y)
-    for (int x = mLeft; x < mRight; ++x) Blend(x, y, Pack(colour), 256);
+  const uint32_t target = Pack(colour);
+  for (int y = mTop; y < mBottom; ++y) {
+    unsigned char* row = mPixels + std::ptrdiff_t(y) * mStride;
+    for (int x = mLeft; x < mRight; ++x) std::memcpy(row + std::ptrdiff_t(x) * 4, &target, 4);
+  }
 }
 
 void CRaster::Blend(int x, int y, uint32_t target, int weight) {
@@ -34,14 +37,16 @@ void CRaster::Blend(int x, int y, uint32_t target, int weight) {
 
 namespace {
 
+// old + (wanted - old) * weight / 256, rounded, for each channel; red and
+// blue are worked on together, 16 bits apart, which no sum can overflow:
+// old * (256 - weight) + wanted * weight + 128 stays below 2^16.
 inline void Mix(unsigned char* at, uint32_t target, int weight) {
   uint32_t pixel;
   std::memcpy(&pixel, at, 4);
-  uint32_t mixed = 0;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const int old = int((pixel >> shift) & 0xFF), wanted = int((target >> shift) & 0xFF);
-    mixed |= uint32_t(old + (((wanted - old) * weight + 128) >> 8)) << shift;
-  }
+  const uint32_t keep = uint32_t(256 - weight), take = uint32_t(weight);
+  const uint32_t redBlue = ((pixel & 0xFF00FF) * keep + (target & 0xFF00FF) * take + 0x800080) >> 8;
+  const uint32_t green = ((pixel & 0xFF00) * keep + (target & 0xFF00) * take + 0x8000) >> 8;
+  const uint32_t mixed = (redBlue & 0xFF00FF) | (green & 0xFF00);
   std::memcpy(at, &mixed, 4);
 }
 
@@ -83,13 +88,17 @@ void CRaster::Tint(const CPaint& colour, double opacity) {
   const uint32_t target = Pack(colour);
   const int weight = int(std::clamp(opacity, 0.0, 1.0) * 256 + 0.5);
   const int width = mRight - mLeft;
-  for (int y = mTop; y < mBottom; ++y)
-    for (int x = mLeft; x < mRight; ++x)
-      if (mCovered[size_t(y - mTop) * size_t(width) + size_t(x - mLeft)]) Blend(x, y, target, weight);
+  for (int y = mTop; y < mBottom; ++y) {
+    const uint8_t* covered = &mCovered[size_t(y - mTop) * size_t(width)];
+    unsigned char* row = mPixels + std::ptrdiff_t(y) * mStride + std::ptrdiff_t(mLeft) * 4;
+    for (int x = 0; x < width; ++x)
+      if (covered[x]) Mix(row + std::ptrdiff_t(x) * 4, target, weight);
+  }
 }
 
 void CRaster::Line(double x0, double y0, double x1, double y1, double width, const CPaint& colour, double opacity) {
   if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return;
+  opacity = std::clamp(opacity, 0.0, 1.0);
   const double half = width / 2;
   const double reach = half + 0.5;  // farthest a pixel centre can be and still be touched
   // Wholly outside the clip rectangle: nothing to do (also keeps far-off
@@ -125,6 +134,9 @@ void CRaster::Line(double x0, double y0, double x1, double y1, double width, con
   // da / length a step across; past the ends
   // it is the distance to the nearer end.
   const double stepAcross = da * inverseLength;
+  const double endA = a0 + da, endB = b0 + db;
+  // Squared distances from here on have their root at or past `reach`.
+  const double outOfReach2 = reach * reach * (1 + 1e-12);
   // A step across moves one pixel along the minor axis: a row down when the
   // line is flat, a pixel right when steep.
   const std::ptrdiff_t minorBytes = steep ? 4 : mStride, majorBytes = steep ? mStride : 4;
@@ -142,10 +154,25 @@ void CRaster::Line(double x0, double y0, double x1, double y1, double width, con
       if (between && along >= 0 && along <= length2) {
         distance = std::fabs(signedDistance);
       } else {
+        // Nearest to the end (or, rarely, to a point between the ends seen
+        // from beside the segment's run along the major axis); a pixel out
+        // of reach is passed over before the root is taken.
         const double cb = b + 0.5;
-        const double t = length2 > 0 ? std::clamp(along / length2, 0.0, 1.0) : 0;
-        const double pa = a0 + t * da - ca, pb = b0 + t * db - cb;
-        distance = std::sqrt(pa * pa + pb * pb);
+        double pa, pb;
+        if (along < 0 || !(length2 > 0)) {
+          pa = a0 - ca;
+          pb = b0 - cb;
+        } else if (along > length2) {
+          pa = endA - ca;
+          pb = endB - cb;
+        } else {
+          const double t = along / length2;
+          pa = a0 + t * da - ca;
+          pb = b0 + t * db - cb;
+        }
+        const double distance2 = pa * pa + pb * pb;
+        if (distance2 >= outOfReach2) continue;
+        distance = std::sqrt(distance2);
       }
       const double coverage = reach - distance;
       if (coverage <= 0) continue;

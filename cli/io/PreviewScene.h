@@ -54,11 +54,14 @@ class CViewFit {
   double mCentreX = 0, mCentreY = 0, mScale = 1, mWidth = 0, mHeight = 0;
 };
 
-// Every segment of every group, farthest first: the order the PNG paints in.
+// Every segment of every group placed in the picture, farthest first: the
+// order the PNG paints in. Each carries its ends' picture coordinates (NaN
+// for an end that does not place), so painting reads them in order rather
+// than gathering them from the groups' vertices.
 struct CDepthSegment {
+  double x0, y0, x1, y1;
   float nearness;
   uint32_t group;
-  int32_t a, b;
 };
 std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit);
 
