@@ -1,12 +1,18 @@
-// Each line is walked along its major axis one pixel at a time; at each step
-// the few pixels across it get the coverage of a round-ended stroke, estimated
-// from the distance of the pixel centre to the segment.
+// A line gets the coverage of a round-ended stroke at each pixel, from the
+// distance of the pixel centre to the segment. Lines well inside the clip
+// rectangle, nearly all of them, are drawn row by row four pixels at a time
+// (in SSE2 where there is SSE2) without a branch per pixel; the others are
+// walked along their major axis one pixel at a time, clipping each pixel.
 #include "cli/io/PreviewRaster.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace cliio {
 
@@ -96,6 +102,91 @@ void CRaster::Tint(const CPaint& colour, double opacity) {
   }
 }
 
+// The pixels of row `row` whose centres may lie within `reach` of the
+// segment from (x0, y0) along the unit direction (ux, uy) for `length`: the
+// row's part of the segment's bounding box, of the band within reach across
+// the line, and of the slab within reach along it. The capsule lies in all
+// three, so no pixel it touches is left out.
+void CRaster::LineInside(double x0, double y0, double x1, double y1, double reach, uint32_t target, double opacity) {
+  const double dx = x1 - x0, dy = y1 - y0;
+  const double length = std::sqrt(dx * dx + dy * dy);
+  const double ux = length > 0 ? dx / length : 1, uy = length > 0 ? dy / length : 0;
+  const bool band = std::fabs(uy) > 1e-3, slab = std::fabs(ux) > 1e-3;
+  const double overY = band ? 1 / uy : 0, overX = slab ? 1 / ux : 0;
+  const double boxLeft = std::min(x0, x1) - reach, boxRight = std::max(x0, x1) + reach;
+  // Coordinates are positive here, so truncation rounds down: the rows and
+  // columns whose centres lie in [low, high].
+  const int firstRow = int(std::min(y0, y1) - reach + 0.5), lastRow = int(std::max(y0, y1) + reach - 0.5);
+  // The pixel arithmetic is in float, relative to the segment's start.
+  const float fx = float(ux), fy = float(uy), fLength = float(length), fReach = float(reach);
+  const float scale = float(opacity * 256);
+#if defined(__SSE2__)
+  const __m128 lanes = _mm_set_ps(3, 2, 1, 0), zero = _mm_setzero_ps(), one = _mm_set1_ps(1), half = _mm_set1_ps(0.5f);
+  const __m128 vx = _mm_set1_ps(fx), vy = _mm_set1_ps(fy), vLength = _mm_set1_ps(fLength), vReach = _mm_set1_ps(fReach);
+  const __m128 vScale = _mm_set1_ps(scale);
+  const __m128i zeroI = _mm_setzero_si128(), rounding = _mm_set1_epi16(128), whole = _mm_set1_epi16(256);
+  const __m128i colourMask = _mm_set1_epi32(0xFFFFFF);
+  const __m128i targets = _mm_set1_epi32(int(target));
+  const __m128i targetLow = _mm_unpacklo_epi8(targets, zeroI), targetHigh = _mm_unpackhi_epi8(targets, zeroI);
+#endif
+  for (int row = firstRow; row <= lastRow; ++row) {
+    const double ry = row + 0.5 - y0;
+    double left = boxLeft, right = boxRight;
+    if (band) {  // |across| <= reach, across = rx * uy - ry * ux
+      const double centre = x0 + ry * ux * overY, spread = std::fabs(reach * overY);
+      left = std::max(left, centre - spread);
+      right = std::min(right, centre + spread);
+    }
+    if (slab) {  // -reach <= along <= length + reach, along = rx * ux + ry * uy
+      const double start = x0 + (-reach - ry * uy) * overX, end = x0 + (length + reach - ry * uy) * overX;
+      left = std::max(left, std::min(start, end));
+      right = std::min(right, std::max(start, end));
+    }
+    const int from = int(left + 0.5), to = int(right - 0.5);
+    const float fy0 = float(ry);
+    unsigned char* pixels = mPixels + std::ptrdiff_t(row) * mStride;
+#if defined(__SSE2__)
+    // Four pixels at once; those past `to` are out of reach and keep their
+    // colour (weight 0).
+    const __m128 vry = _mm_set1_ps(fy0);
+    for (int x = from; x <= to; x += 4) {
+      const __m128 rx = _mm_add_ps(_mm_set1_ps(float(x + 0.5 - x0)), lanes);
+      const __m128 along = _mm_add_ps(_mm_mul_ps(rx, vx), _mm_mul_ps(vry, vy));
+      const __m128 across = _mm_sub_ps(_mm_mul_ps(rx, vy), _mm_mul_ps(vry, vx));
+      const __m128 beyond = _mm_max_ps(_mm_max_ps(_mm_sub_ps(zero, along), _mm_sub_ps(along, vLength)), zero);
+      const __m128 distance = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(across, across), _mm_mul_ps(beyond, beyond)));
+      const __m128 coverage = _mm_min_ps(_mm_max_ps(_mm_sub_ps(vReach, distance), zero), one);
+      const __m128i weights = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, vScale), half));
+      // Each pixel's weight in its four 16-bit channel slots, then Mix's
+      // arithmetic on two pixels a register.
+      const __m128i packed = _mm_packs_epi32(weights, weights);
+      const __m128i doubled = _mm_unpacklo_epi16(packed, packed);
+      const __m128i takeLow = _mm_unpacklo_epi32(doubled, doubled), takeHigh = _mm_unpackhi_epi32(doubled, doubled);
+      unsigned char* at = pixels + std::ptrdiff_t(x) * 4;
+      const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+      const __m128i oldLow = _mm_unpacklo_epi8(old, zeroI), oldHigh = _mm_unpackhi_epi8(old, zeroI);
+      const __m128i low = _mm_srli_epi16(
+          _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(oldLow, _mm_sub_epi16(whole, takeLow)),
+                                      _mm_mullo_epi16(targetLow, takeLow)), rounding), 8);
+      const __m128i high = _mm_srli_epi16(
+          _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(oldHigh, _mm_sub_epi16(whole, takeHigh)),
+                                      _mm_mullo_epi16(targetHigh, takeHigh)), rounding), 8);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_and_si128(_mm_packus_epi16(low, high), colourMask));
+    }
+#else
+    // The same arithmetic, a pixel at a time.
+    for (int x = from; x <= to; ++x) {
+      const float rx = float(x + 0.5 - x0);
+      const float along = rx * fx + fy0 * fy, across = rx * fy - fy0 * fx;
+      const float beyond = std::max(std::max(0.0f - along, along - fLength), 0.0f);
+      const float distance = std::sqrt(across * across + beyond * beyond);
+      const float coverage = std::min(std::max(fReach - distance, 0.0f), 1.0f);
+      Mix(pixels + std::ptrdiff_t(x) * 4, target, int(coverage * scale + 0.5f));
+    }
+#endif
+  }
+}
+
 void CRaster::Line(double x0, double y0, double x1, double y1, double width, const CPaint& colour, double opacity) {
   if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return;
   opacity = std::clamp(opacity, 0.0, 1.0);
@@ -107,6 +198,13 @@ void CRaster::Line(double x0, double y0, double x1, double y1, double width, con
       std::min(y0, y1) - reach > mBottom)
     return;
   const uint32_t target = Pack(colour);
+  // Room for the row kernel's four-pixel steps past the line's end.
+  const double room = reach + 6;
+  if (std::min(x0, x1) - room > mLeft && std::max(x0, x1) + room < mRight && std::min(y0, y1) - room > mTop &&
+      std::max(y0, y1) + room < mBottom) {
+    LineInside(x0, y0, x1, y1, reach, target, opacity);
+    return;
+  }
   const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
   // Work in (major, minor) coordinates.
   double a0 = steep ? y0 : x0, b0 = steep ? x0 : y0, a1 = steep ? y1 : x1, b1 = steep ? x1 : y1;

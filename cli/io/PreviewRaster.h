@@ -37,6 +37,8 @@ class CRaster {
   // `target` is 0xRRGGBB, `weight` 0 to 256.
   void Blend(int x, int y, uint32_t target, int weight);
   void BlendInside(int x, int y, uint32_t target, int weight);
+  // Line's way for a line with room around it inside the clip rectangle.
+  void LineInside(double x0, double y0, double x1, double y1, double reach, uint32_t target, double opacity);
 
   unsigned char* mPixels;
   int mStride, mLeft, mTop, mRight, mBottom;
