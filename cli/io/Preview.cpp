@@ -361,33 +361,36 @@ std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wire
   // any difference the picture can show. Equal steps keep their order. The
   // first pass counts, the second writes each segment straight into its place.
   constexpr size_t kSteps = 4096;
-  auto step = [](float nearness) { return std::min(kSteps - 1, size_t(std::max(0.0f, nearness) * float(kSteps))); };
-  std::vector<float> nearness;
-  auto measure = [&](const CWireGroup& group) {
-    nearness.resize(group.vertices.size());
-    for (size_t v = 0; v < group.vertices.size(); ++v) nearness[v] = float(fit.Nearness(group.vertices[v].position));
-  };
-  auto segmentNearness = [&](const CWireSegment& segment) {
-    return (nearness[size_t(segment.a)] + nearness[size_t(segment.b)]) / 2;
-  };
+  std::vector<size_t> firstVertex(wires.size() + 1, 0);
+  for (size_t g = 0; g < wires.size(); ++g) firstVertex[g + 1] = firstVertex[g] + wires[g].vertices.size();
+  std::vector<float> nearness(firstVertex.back());
+  std::vector<uint16_t> steps;  // each segment's, in group order
   std::vector<size_t> start(kSteps + 1, 0);
-  for (const CWireGroup& group : wires) {
-    measure(group);
-    for (const CWireSegment& segment : group.segments) ++start[step(segmentNearness(segment)) + 1];
-  }
-  for (size_t i = 1; i <= kSteps; ++i) start[i] += start[i - 1];
-  std::vector<CDepthSegment> sorted(start[kSteps]);
-  std::vector<double> placed;
   for (size_t g = 0; g < wires.size(); ++g) {
     const CWireGroup& group = wires[g];
-    measure(group);
+    float* closeness = nearness.data() + firstVertex[g];
+    for (size_t v = 0; v < group.vertices.size(); ++v) closeness[v] = float(fit.Nearness(group.vertices[v].position));
+    for (const CWireSegment& segment : group.segments) {
+      const float depth = (closeness[size_t(segment.a)] + closeness[size_t(segment.b)]) / 2;
+      const size_t step = std::min(kSteps - 1, size_t(std::max(0.0f, depth) * float(kSteps)));
+      steps.push_back(uint16_t(step));
+      ++start[step + 1];
+    }
+  }
+  for (size_t i = 1; i <= kSteps; ++i) start[i] += start[i - 1];
+  std::vector<CDepthSegment> sorted(steps.size());
+  std::vector<double> placed;
+  size_t s = 0;
+  for (size_t g = 0; g < wires.size(); ++g) {
+    const CWireGroup& group = wires[g];
+    const float* closeness = nearness.data() + firstVertex[g];
     placed.resize(group.vertices.size() * 2);
     for (size_t v = 0; v < group.vertices.size(); ++v)
       if (!fit.Place(group.vertices[v].position, &placed[2 * v], &placed[2 * v + 1])) placed[2 * v] = NAN;
     for (const CWireSegment& segment : group.segments) {
-      const float depth = segmentNearness(segment);
       const size_t a = size_t(segment.a), b = size_t(segment.b);
-      sorted[start[step(depth)]++] = {placed[2 * a], placed[2 * a + 1], placed[2 * b], placed[2 * b + 1], depth, uint32_t(g)};
+      sorted[start[steps[s++]]++] = {placed[2 * a],     placed[2 * a + 1], placed[2 * b], placed[2 * b + 1],
+                                     (closeness[a] + closeness[b]) / 2, uint32_t(g)};
     }
   }
   return sorted;

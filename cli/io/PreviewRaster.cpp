@@ -66,26 +66,32 @@ void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, doubl
   if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) ||
       !std::isfinite(y2))
     return;
-  const int width = mRight - mLeft, height = mBottom - mTop;
-  if (mCovered.empty()) mCovered.assign(size_t(width) * size_t(height), 0);
   // Sort by y, then fill each row between the long edge and the short ones.
   if (y1 < y0) { std::swap(x0, x1); std::swap(y0, y1); }
   if (y2 < y0) { std::swap(x0, x2); std::swap(y0, y2); }
   if (y2 < y1) { std::swap(x1, x2); std::swap(y1, y2); }
   if (!(y2 > y0)) return;
-  const int firstRow = std::max(mTop, int(std::ceil(y0 - 0.5))), lastRow = std::min(mBottom - 1, int(std::floor(y2 - 0.5)));
+  // Limited before converting, so far-off points stay in int's range.
+  const int firstRow = int(std::ceil(std::max(y0 - 0.5, double(mTop))));
+  const int lastRow = int(std::floor(std::min(y2 - 0.5, double(mBottom - 1))));
+  if (firstRow > lastRow) return;  // a small facet between pixel centres, or one off the picture
+  const int width = mRight - mLeft, height = mBottom - mTop;
+  if (mCovered.empty()) mCovered.assign(size_t(width) * size_t(height), 0);
+  const double longSlope = (x2 - x0) / (y2 - y0);
+  const double upperSlope = y1 > y0 ? (x1 - x0) / (y1 - y0) : 0, lowerSlope = y2 > y1 ? (x2 - x1) / (y2 - y1) : 0;
   for (int row = firstRow; row <= lastRow; ++row) {
     const double y = row + 0.5;
-    const double longX = x0 + (x2 - x0) * (y - y0) / (y2 - y0);
+    const double longX = x0 + (y - y0) * longSlope;
     double shortX;
     if (y < y1)
-      shortX = y1 > y0 ? x0 + (x1 - x0) * (y - y0) / (y1 - y0) : x1;
+      shortX = y1 > y0 ? x0 + (y - y0) * upperSlope : x1;
     else
-      shortX = y2 > y1 ? x1 + (x2 - x1) * (y - y1) / (y2 - y1) : x1;
+      shortX = y2 > y1 ? x1 + (y - y1) * lowerSlope : x1;
     const double left = std::min(longX, shortX), right = std::max(longX, shortX);
-    const int from = std::max(mLeft, int(std::ceil(left - 0.5))), to = std::min(mRight - 1, int(std::floor(right - 0.5)));
-    if (from <= to)
-      std::memset(&mCovered[size_t(row - mTop) * size_t(width) + size_t(from - mLeft)], 1, size_t(to - from + 1));
+    const int from = int(std::ceil(std::max(left - 0.5, double(mLeft))));
+    const int to = int(std::floor(std::min(right - 0.5, double(mRight - 1))));
+    uint8_t* covered = mCovered.data() + size_t(row - mTop) * size_t(width);
+    for (int x = from; x <= to; ++x) covered[x - mLeft] = 1;
   }
 }
 
