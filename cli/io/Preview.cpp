@@ -364,7 +364,10 @@ std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wire
   std::vector<size_t> firstVertex(wires.size() + 1, 0);
   for (size_t g = 0; g < wires.size(); ++g) firstVertex[g + 1] = firstVertex[g] + wires[g].vertices.size();
   std::vector<float> nearness(firstVertex.back());
+  size_t segmentCount = 0;
+  for (const CWireGroup& group : wires) segmentCount += group.segments.size();
   std::vector<uint16_t> steps;  // each segment's, in group order
+  steps.reserve(segmentCount);
   std::vector<size_t> start(kSteps + 1, 0);
   for (size_t g = 0; g < wires.size(); ++g) {
     const CWireGroup& group = wires[g];
@@ -378,15 +381,21 @@ std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wire
     }
   }
   for (size_t i = 1; i <= kSteps; ++i) start[i] += start[i - 1];
-  std::vector<CDepthSegment> sorted(steps.size());
-  std::vector<double> placed;
+  std::vector<CDepthSegment> sorted(segmentCount);
+  std::vector<float> placed;
   size_t s = 0;
   for (size_t g = 0; g < wires.size(); ++g) {
     const CWireGroup& group = wires[g];
     const float* closeness = nearness.data() + firstVertex[g];
     placed.resize(group.vertices.size() * 2);
-    for (size_t v = 0; v < group.vertices.size(); ++v)
-      if (!fit.Place(group.vertices[v].position, &placed[2 * v], &placed[2 * v + 1])) placed[2 * v] = NAN;
+    for (size_t v = 0; v < group.vertices.size(); ++v) {
+      double x, y;
+      // Every wire point was fitted into the picture; one that still lands
+      // far off it (only the non-finite do) is left out.
+      const bool placeable = fit.Place(group.vertices[v].position, &x, &y) && std::fabs(x) < 1e9 && std::fabs(y) < 1e9;
+      placed[2 * v] = placeable ? float(x) : NAN;
+      placed[2 * v + 1] = placeable ? float(y) : NAN;
+    }
     for (const CWireSegment& segment : group.segments) {
       const size_t a = size_t(segment.a), b = size_t(segment.b);
       sorted[start[steps[s++]]++] = {placed[2 * a],     placed[2 * a + 1], placed[2 * b], placed[2 * b + 1],

@@ -56,10 +56,11 @@ class CViewFit {
 
 // Every segment of every group placed in the picture, farthest first: the
 // order the PNG paints in. Each carries its ends' picture coordinates (NaN
-// for an end that does not place), so painting reads them in order rather
-// than gathering them from the groups' vertices.
+// for an end that does not place; float, a small fraction of a pixel off),
+// so painting reads them in order rather than gathering them from the
+// groups' vertices.
 struct CDepthSegment {
-  double x0, y0, x1, y1;
+  float x0, y0, x1, y1;
   float nearness;
   uint32_t group;
 };
