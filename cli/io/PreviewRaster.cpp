@@ -146,19 +146,26 @@ void CRaster::LineInside(double x0, double y0, double x1, double y1, double reac
   const __m128i targets = _mm_set1_epi32(int(target));
   const __m128i targetLow = _mm_unpacklo_epi8(targets, zeroI), targetHigh = _mm_unpackhi_epi8(targets, zeroI);
 #endif
-  for (int row = firstRow; row <= lastRow; ++row) {
-    const double ry = row + 0.5 - y0;
-    double left = boxLeft, right = boxRight;
-    if (band) {  // |across| <= reach, across = rx * uy - ry * ux
-      const double centre = x0 + ry * ux * overY, spread = std::fabs(reach * overY);
-      left = std::max(left, centre - spread);
-      right = std::min(right, centre + spread);
-    }
-    if (slab) {  // -reach <= along <= length + reach, along = rx * ux + ry * uy
-      const double start = x0 + (-reach - ry * uy) * overX, end = x0 + (length + reach - ry * uy) * overX;
-      left = std::max(left, std::min(start, end));
-      right = std::min(right, std::max(start, end));
-    }
+  // Each bound moves by a fixed amount a row.
+  double ry = firstRow + 0.5 - y0;
+  double bandLow = boxLeft, bandHigh = boxRight, bandStep = 0;
+  if (band) {  // |across| <= reach, across = rx * uy - ry * ux
+    const double centre = x0 + ry * ux * overY, spread = std::fabs(reach * overY);
+    bandLow = centre - spread;
+    bandHigh = centre + spread;
+    bandStep = ux * overY;
+  }
+  double slabLow = boxLeft, slabHigh = boxRight, slabStep = 0;
+  if (slab) {  // -reach <= along <= length + reach, along = rx * ux + ry * uy
+    const double start = x0 + (-reach - ry * uy) * overX, end = x0 + (length + reach - ry * uy) * overX;
+    slabLow = std::min(start, end);
+    slabHigh = std::max(start, end);
+    slabStep = -uy * overX;
+  }
+  for (int row = firstRow; row <= lastRow;
+       ++row, ry += 1, bandLow += bandStep, bandHigh += bandStep, slabLow += slabStep, slabHigh += slabStep) {
+    const double left = std::max(boxLeft, std::max(bandLow, slabLow));
+    const double right = std::min(boxRight, std::min(bandHigh, slabHigh));
     const int from = int(left + 0.5), to = int(right - 0.5);
     const float fy0 = float(ry);
     unsigned char* pixels = mPixels + std::ptrdiff_t(row) * mStride;
