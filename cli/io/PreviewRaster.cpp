@@ -273,7 +273,8 @@ void CRaster::Line(double x0, double y0, double x1, double y1, double width, con
     std::ptrdiff_t offset = std::ptrdiff_t(a) * majorBytes + std::ptrdiff_t(from) * minorBytes;
     for (int b = from; b <= to; ++b, signedDistance += stepAcross, along += db, offset += minorBytes) {
       double distance;
-      if (between && along >= 0 && along <= length2) {
+      // A segment of no length has no across: its distance is the end's.
+      if (between && length2 > 0 && along >= 0 && along <= length2) {
         distance = std::fabs(signedDistance);
       } else {
         // Nearest to the end (or, rarely, to a point between the ends seen

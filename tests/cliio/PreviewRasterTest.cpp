@@ -56,7 +56,9 @@ TEST(PreviewRaster, LinesWithAndWithoutRoomPaintAlike) {
   const CCase cases[] = {
       {0.3, 0.2, 17.6, 5.1, 1.2, 1.0},   {0.5, 0.5, 0.5, 14.5, 1.6, 1.0},  {0.1, 3.7, 19.9, 3.7, 0.8, 1.0},
       {2.2, 2.9, 2.6, 3.1, 1.0, 0.3},    {4.0, 4.0, 4.0, 4.0, 1.4, 1.0},   {0.7, 12.3, 12.9, 0.4, 1.0, 0.6},
-      {1.25, 0.5, 3.75, 17.5, 0.9, 1.0}, {0.0, 0.0, 9.0, 9.0, 1.6, 1.0},   {6.0, 0.2, 6.001, 15.8, 1.1, 1.0}};
+      {1.25, 0.5, 3.75, 17.5, 0.9, 1.0}, {0.0, 0.0, 9.0, 9.0, 1.6, 1.0},   {6.0, 0.2, 6.001, 15.8, 1.1, 1.0},
+      // A point on a column of pixel centres: a dot, not a bar across it.
+      {4.5, 4.2, 4.5, 4.2, 1.0, 1.0},    {3.5, 7.5, 3.5, 7.5, 1.3, 1.0}};
   const cliio::CPaint colour{0.1, 0.6, 0.9};
   for (const CCase& line : cases) {
     SCOPED_TRACE(std::to_string(line.x0) + "," + std::to_string(line.y0) + " " + std::to_string(line.x1) + "," +
