@@ -86,7 +86,7 @@ void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, doubl
   const int lastRow = Floor(std::clamp(y2 - 0.5, mTop - 1.0, double(mBottom - 1)));
   if (firstRow > lastRow) return;  // a small facet between pixel centres, or one off the picture
   const int width = mRight - mLeft, height = mBottom - mTop;
-  if (mCovered.empty()) mCovered.assign(size_t(width) * size_t(height), 0);
+  if (mSpanEdges.empty()) mSpanEdges.assign(size_t(width + 1) * size_t(height), 0);
   const double longSlope = (x2 - x0) / (y2 - y0);
   const double upperSlope = y1 > y0 ? (x1 - x0) / (y1 - y0) : 0, lowerSlope = y2 > y1 ? (x2 - x1) / (y2 - y1) : 0;
   for (int row = firstRow; row <= lastRow; ++row) {
@@ -101,21 +101,28 @@ void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, doubl
     if (!(left <= right)) continue;  // not a number after all: a sliver too thin to divide by
     const int from = Ceil(std::clamp(left - 0.5, double(mLeft), double(mRight)));
     const int to = Floor(std::clamp(right - 0.5, mLeft - 1.0, double(mRight - 1)));
-    uint8_t* covered = mCovered.data() + size_t(row - mTop) * size_t(width);
-    for (int x = from; x <= to; ++x) covered[x - mLeft] = 1;
+    if (from > to) continue;
+    // The span's two ends, not its pixels: a facet's rows are a pixel or two
+    // wide, and a loop over them costs more in branches than in stores.
+    int32_t* edges = mSpanEdges.data() + size_t(row - mTop) * size_t(width + 1);
+    ++edges[from - mLeft];
+    --edges[to + 1 - mLeft];
   }
 }
 
 void CRaster::Tint(const CPaint& colour, double opacity) {
-  if (mCovered.empty()) return;
+  if (mSpanEdges.empty()) return;
   const uint32_t target = Pack(colour);
   const int weight = int(std::clamp(opacity, 0.0, 1.0) * 256 + 0.5);
   const int width = mRight - mLeft;
   for (int y = mTop; y < mBottom; ++y) {
-    const uint8_t* covered = &mCovered[size_t(y - mTop) * size_t(width)];
+    const int32_t* edges = &mSpanEdges[size_t(y - mTop) * size_t(width + 1)];
     unsigned char* row = mPixels + std::ptrdiff_t(y) * mStride + std::ptrdiff_t(mLeft) * 4;
-    for (int x = 0; x < width; ++x)
-      if (covered[x]) Mix(row + std::ptrdiff_t(x) * 4, target, weight);
+    int32_t spans = 0;  // the covered spans over this pixel
+    for (int x = 0; x < width; ++x) {
+      spans += edges[x];
+      if (spans > 0) Mix(row + std::ptrdiff_t(x) * 4, target, weight);
+    }
   }
 }
 

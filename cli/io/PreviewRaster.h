@@ -23,8 +23,8 @@ class CRaster {
   CRaster(unsigned char* pixels, int stride, int left, int top, int width, int height);
 
   void Fill(const CPaint& colour);
-  // Marks the pixels whose centres lie in the triangle (either winding) in
-  // the coverage mask; Tint then blends every marked pixel once, however many
+  // Marks the pixels whose centres lie in the triangle (either winding) as
+  // covered; Tint then blends every covered pixel once, however many
   // triangles cover it.
   void Cover(double x0, double y0, double x1, double y1, double x2, double y2);
   void Tint(const CPaint& colour, double opacity);
@@ -42,7 +42,11 @@ class CRaster {
 
   unsigned char* mPixels;
   int mStride, mLeft, mTop, mRight, mBottom;
-  std::vector<uint8_t> mCovered;  // a byte a pixel of the clip rectangle, once Cover ran
+  // Once Cover ran, for each row of the clip rectangle and one column past
+  // it: the covered spans that start at a column less those that end just
+  // before it, so that a running sum along the row counts the spans over
+  // each pixel.
+  std::vector<int32_t> mSpanEdges;
 };
 
 }  // namespace cliio
