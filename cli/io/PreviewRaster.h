@@ -19,7 +19,8 @@ struct CPaint {
 class CRaster {
  public:
   // `pixels` rows of `stride` bytes; drawing is clipped to the rectangle
-  // [left, left + width) x [top, top + height).
+  // [left, left + width) x [top, top + height), which lies in the buffer
+  // (left, top >= 0). Pixels are written with their unused top byte 0.
   CRaster(unsigned char* pixels, int stride, int left, int top, int width, int height);
 
   void Fill(const CPaint& colour);
