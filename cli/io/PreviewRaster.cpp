@@ -126,6 +126,54 @@ void CRaster::Tint(const CPaint& colour, double opacity) {
   }
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// A stroke's coverage and blend on four pixels side by side, from their
+// centres' offsets to the segment's start: `rxUx` and `rxUy` are the column
+// offsets times the direction's x and y, `ry` the row's offset. Pixels out of
+// reach get weight 0 and keep their colour.
+struct CFourPixels {
+  CFourPixels(float fx, float fy, float fLength, float fReach, float scale, uint32_t target)
+      : vx(_mm_set1_ps(fx)), vy(_mm_set1_ps(fy)), vLength(_mm_set1_ps(fLength)), vReach(_mm_set1_ps(fReach)),
+        vScale(_mm_set1_ps(scale)) {
+    const __m128i targets = _mm_set1_epi32(int(target));
+    targetLow = _mm_unpacklo_epi8(targets, _mm_setzero_si128());
+    targetHigh = _mm_unpackhi_epi8(targets, _mm_setzero_si128());
+  }
+  inline void Paint(unsigned char* at, __m128 rxUx, __m128 rxUy, __m128 ry) const {
+    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1), half = _mm_set1_ps(0.5f);
+    const __m128i zeroI = _mm_setzero_si128(), rounding = _mm_set1_epi16(128), whole = _mm_set1_epi16(256);
+    const __m128 along = _mm_add_ps(rxUx, _mm_mul_ps(ry, vy));
+    const __m128 across = _mm_sub_ps(rxUy, _mm_mul_ps(ry, vx));
+    const __m128 beyond = _mm_max_ps(_mm_max_ps(_mm_sub_ps(zero, along), _mm_sub_ps(along, vLength)), zero);
+    const __m128 distance = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(across, across), _mm_mul_ps(beyond, beyond)));
+    const __m128 coverage = _mm_min_ps(_mm_max_ps(_mm_sub_ps(vReach, distance), zero), one);
+    const __m128i weights = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, vScale), half));
+    // Each pixel's weight in its four 16-bit channel slots, then Mix's
+    // arithmetic on two pixels a register.
+    const __m128i packed = _mm_packs_epi32(weights, weights);
+    const __m128i doubled = _mm_unpacklo_epi16(packed, packed);
+    const __m128i takeLow = _mm_unpacklo_epi32(doubled, doubled), takeHigh = _mm_unpackhi_epi32(doubled, doubled);
+    const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i oldLow = _mm_unpacklo_epi8(old, zeroI), oldHigh = _mm_unpackhi_epi8(old, zeroI);
+    const __m128i low = _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(oldLow, _mm_sub_epi16(whole, takeLow)),
+                                    _mm_mullo_epi16(targetLow, takeLow)), rounding), 8);
+    const __m128i high = _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(oldHigh, _mm_sub_epi16(whole, takeHigh)),
+                                    _mm_mullo_epi16(targetHigh, takeHigh)), rounding), 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
+                     _mm_and_si128(_mm_packus_epi16(low, high), _mm_set1_epi32(0xFFFFFF)));
+  }
+  const __m128 lanes = _mm_set_ps(3, 2, 1, 0);
+  __m128 vx, vy, vLength, vReach, vScale;
+  __m128i targetLow, targetHigh;
+};
+
+}  // namespace
+#endif
+
 // The pixels of row `row` whose centres may lie within `reach` of the
 // segment from (x0, y0) along the unit direction (ux, uy) for `length`: the
 // row's part of the segment's bounding box, of the band within reach across
@@ -135,24 +183,33 @@ void CRaster::LineInside(double x0, double y0, double x1, double y1, double reac
   const double dx = x1 - x0, dy = y1 - y0;
   const double length = std::sqrt(dx * dx + dy * dy);
   const double ux = length > 0 ? dx / length : 1, uy = length > 0 ? dy / length : 0;
+  // The pixel arithmetic is in float, relative to the segment's start.
+  const float fx = float(ux), fy = float(uy), fLength = float(length), fReach = float(reach);
+  const float scale = float(opacity * 256);
+#if defined(__SSE2__)
+  const CFourPixels kernel(fx, fy, fLength, fReach, scale, target);
+  // Most segments of a dense model are shorter than a pixel: when the
+  // stroke's bounding box is less than four pixels wide and high, its pixels
+  // are one four-pixel step on each of at most four rows, the same columns
+  // on every row, so the row bounds below are not needed.
+  if (std::fabs(dx) + 2 * reach < 4 && std::fabs(dy) + 2 * reach < 4) {
+    const int from = int(std::min(x0, x1) - reach + 0.5);
+    const int firstRow = int(std::min(y0, y1) - reach + 0.5), lastRow = int(std::max(y0, y1) + reach - 0.5);
+    const __m128 rx = _mm_add_ps(_mm_set1_ps(float(from + 0.5 - x0)), kernel.lanes);
+    const __m128 rxUx = _mm_mul_ps(rx, kernel.vx), rxUy = _mm_mul_ps(rx, kernel.vy);
+    unsigned char* at = mPixels + std::ptrdiff_t(firstRow) * mStride + std::ptrdiff_t(from) * 4;
+    double ry = firstRow + 0.5 - y0;
+    for (int row = firstRow; row <= lastRow; ++row, ry += 1, at += mStride)
+      kernel.Paint(at, rxUx, rxUy, _mm_set1_ps(float(ry)));
+    return;
+  }
+#endif
   const bool band = std::fabs(uy) > 1e-3, slab = std::fabs(ux) > 1e-3;
   const double overY = band ? 1 / uy : 0, overX = slab ? 1 / ux : 0;
   const double boxLeft = std::min(x0, x1) - reach, boxRight = std::max(x0, x1) + reach;
   // Coordinates are positive here, so truncation rounds down: the rows and
   // columns whose centres lie in [low, high].
   const int firstRow = int(std::min(y0, y1) - reach + 0.5), lastRow = int(std::max(y0, y1) + reach - 0.5);
-  // The pixel arithmetic is in float, relative to the segment's start.
-  const float fx = float(ux), fy = float(uy), fLength = float(length), fReach = float(reach);
-  const float scale = float(opacity * 256);
-#if defined(__SSE2__)
-  const __m128 lanes = _mm_set_ps(3, 2, 1, 0), zero = _mm_setzero_ps(), one = _mm_set1_ps(1), half = _mm_set1_ps(0.5f);
-  const __m128 vx = _mm_set1_ps(fx), vy = _mm_set1_ps(fy), vLength = _mm_set1_ps(fLength), vReach = _mm_set1_ps(fReach);
-  const __m128 vScale = _mm_set1_ps(scale);
-  const __m128i zeroI = _mm_setzero_si128(), rounding = _mm_set1_epi16(128), whole = _mm_set1_epi16(256);
-  const __m128i colourMask = _mm_set1_epi32(0xFFFFFF);
-  const __m128i targets = _mm_set1_epi32(int(target));
-  const __m128i targetLow = _mm_unpacklo_epi8(targets, zeroI), targetHigh = _mm_unpackhi_epi8(targets, zeroI);
-#endif
   // Each bound moves by a fixed amount a row.
   double ry = firstRow + 0.5 - y0;
   double bandLow = boxLeft, bandHigh = boxRight, bandStep = 0;
@@ -181,28 +238,8 @@ void CRaster::LineInside(double x0, double y0, double x1, double y1, double reac
     // colour (weight 0).
     const __m128 vry = _mm_set1_ps(fy0);
     for (int x = from; x <= to; x += 4) {
-      const __m128 rx = _mm_add_ps(_mm_set1_ps(float(x + 0.5 - x0)), lanes);
-      const __m128 along = _mm_add_ps(_mm_mul_ps(rx, vx), _mm_mul_ps(vry, vy));
-      const __m128 across = _mm_sub_ps(_mm_mul_ps(rx, vy), _mm_mul_ps(vry, vx));
-      const __m128 beyond = _mm_max_ps(_mm_max_ps(_mm_sub_ps(zero, along), _mm_sub_ps(along, vLength)), zero);
-      const __m128 distance = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(across, across), _mm_mul_ps(beyond, beyond)));
-      const __m128 coverage = _mm_min_ps(_mm_max_ps(_mm_sub_ps(vReach, distance), zero), one);
-      const __m128i weights = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(coverage, vScale), half));
-      // Each pixel's weight in its four 16-bit channel slots, then Mix's
-      // arithmetic on two pixels a register.
-      const __m128i packed = _mm_packs_epi32(weights, weights);
-      const __m128i doubled = _mm_unpacklo_epi16(packed, packed);
-      const __m128i takeLow = _mm_unpacklo_epi32(doubled, doubled), takeHigh = _mm_unpackhi_epi32(doubled, doubled);
-      unsigned char* at = pixels + std::ptrdiff_t(x) * 4;
-      const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-      const __m128i oldLow = _mm_unpacklo_epi8(old, zeroI), oldHigh = _mm_unpackhi_epi8(old, zeroI);
-      const __m128i low = _mm_srli_epi16(
-          _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(oldLow, _mm_sub_epi16(whole, takeLow)),
-                                      _mm_mullo_epi16(targetLow, takeLow)), rounding), 8);
-      const __m128i high = _mm_srli_epi16(
-          _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(oldHigh, _mm_sub_epi16(whole, takeHigh)),
-                                      _mm_mullo_epi16(targetHigh, takeHigh)), rounding), 8);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_and_si128(_mm_packus_epi16(low, high), colourMask));
+      const __m128 rx = _mm_add_ps(_mm_set1_ps(float(x + 0.5 - x0)), kernel.lanes);
+      kernel.Paint(pixels + std::ptrdiff_t(x) * 4, _mm_mul_ps(rx, kernel.vx), _mm_mul_ps(rx, kernel.vy), vry);
     }
 #else
     // The same arithmetic, a pixel at a time.
