@@ -188,11 +188,12 @@ void CRaster::LineInside(double x0, double y0, double x1, double y1, double reac
   const float scale = float(opacity * 256);
 #if defined(__SSE2__)
   const CFourPixels kernel(fx, fy, fLength, fReach, scale, target);
-  // Most segments of a dense model are shorter than a pixel: when the
-  // stroke's bounding box is less than four pixels wide and high, its pixels
-  // are one four-pixel step on each of at most four rows, the same columns
-  // on every row, so the row bounds below are not needed.
-  if (std::fabs(dx) + 2 * reach < 4 && std::fabs(dy) + 2 * reach < 4) {
+  // Most segments of a dense model are shorter than a pixel, and many
+  // longer ones run steeply: when the stroke's bounding box is less than four
+  // pixels wide, every pixel it touches lies in one four-pixel step on each
+  // row, the same columns on every row, so the row bounds below are not
+  // needed.
+  if (std::fabs(dx) + 2 * reach < 4) {
     const int from = int(std::min(x0, x1) - reach + 0.5);
     const int firstRow = int(std::min(y0, y1) - reach + 0.5), lastRow = int(std::max(y0, y1) + reach - 0.5);
     const __m128 rx = _mm_add_ps(_mm_set1_ps(float(from + 0.5 - x0)), kernel.lanes);

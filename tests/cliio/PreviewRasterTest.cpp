@@ -89,11 +89,12 @@ TEST(PreviewRaster, LinesWithAndWithoutRoomPaintAlike) {
   }
 }
 
-// Segments shorter than a pixel, the bulk of a dense model's picture, are
-// painted as one four-pixel step a row over a fixed window: at every offset
-// within a pixel, direction, width and opacity they must paint what the
-// clipped walk paints, with nothing cut off at the window's edges.
-TEST(PreviewRaster, ShortSegmentsPaintLikeTheWalk) {
+// Strokes less than four pixels wide, short ones (the bulk of a dense
+// model's picture) and long steep ones, are painted as one four-pixel step a
+// row over a fixed window: at every offset within a pixel, direction, width
+// and opacity they must paint what the clipped walk paints, with nothing cut
+// off at the window's edges.
+TEST(PreviewRaster, NarrowStrokesPaintLikeTheWalk) {
   uint32_t state = 12345;
   auto next = [&state] {
     state = state * 1664525u + 1013904223u;
@@ -101,22 +102,27 @@ TEST(PreviewRaster, ShortSegmentsPaintLikeTheWalk) {
   };
   const cliio::CPaint colour{0.8, 0.2, 0.1};
   int worst = 0;
-  for (int trial = 0; trial < 300; ++trial) {
-    const double x0 = next() * 2, y0 = next() * 2, angle = next() * 6.2832, length = next() * 1.2;
-    const double x1 = x0 + length * std::cos(angle), y1 = y0 + length * std::sin(angle);
-    const double width = 0.8 + next() * 0.8, opacity = 0.2 + next() * 0.8;
+  for (int trial = 0; trial < 400; ++trial) {
+    const bool steep = trial % 2 == 1;
+    const double x0 = next() * 2, y0 = next() * 2, width = 0.8 + next() * 0.8, opacity = 0.2 + next() * 0.8;
+    // Short: any direction. Steep: up to 15 pixels down and 3 across, so
+    // that bounding boxes run from under to over four pixels wide.
+    const double angle = next() * 6.2832, length = next() * 1.2;
+    const double x1 = steep ? x0 + (next() - 0.5) * 6 : x0 + length * std::cos(angle);
+    const double y1 = steep ? y0 + 2 + next() * 13 : y0 + length * std::sin(angle);
     CCanvas roomy, tight;
-    const int roomX = 60, roomY = 40, tightX = CCanvas::kBorder + 2, tightY = CCanvas::kBorder + 2;
+    // Tight: the stroke's left reach just inside the clip rectangle's edge.
+    const int roomX = 60, roomY = 40, tightX = CCanvas::kBorder + 5, tightY = CCanvas::kBorder + 2;
     roomy.raster.Line(x0 + roomX, y0 + roomY, x1 + roomX, y1 + roomY, width, colour, opacity);
     tight.raster.Line(x0 + tightX, y0 + tightY, x1 + tightX, y1 + tightY, width, colour, opacity);
     int painted = 0;
-    for (int dy = -2; dy < 8; ++dy)
-      for (int dx = -2; dx < 8; ++dx) {
+    for (int dy = -2; dy < 20; ++dy)
+      for (int dx = -5; dx < 8; ++dx) {
         const uint32_t a = roomy.At(roomX + dx, roomY + dy), b = tight.At(tightX + dx, tightY + dy);
         worst = std::max(worst, ChannelGap(a, b));
         painted += (a & 0xFFFFFF) != 0xFFFFFF;
       }
-    EXPECT_GE(painted, 1) << "trial " << trial;
+    EXPECT_GE(painted, steep ? 3 : 1) << "trial " << trial;
   }
   EXPECT_LE(worst, 2);
 }
