@@ -315,24 +315,6 @@ const CProjection& ProjectionFor(PreviewView view) {
   return kIso;
 }
 
-namespace {
-double Dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-}  // namespace
-
-void CViewFit::Include(const double position[3], bool wire) {
-  const double x = Dot(position, mProjection.right), y = Dot(position, mProjection.up);
-  if (!std::isfinite(x) || !std::isfinite(y)) return;
-  mLowX = std::min(mLowX, x);
-  mLowY = std::min(mLowY, y);
-  mHighX = std::max(mHighX, x);
-  mHighY = std::max(mHighY, y);
-  mAny = true;
-  if (!wire) return;
-  const double depth = Dot(position, mProjection.toward);
-  mNear = std::max(mNear, depth);
-  mFar = std::min(mFar, depth);
-}
-
 void CViewFit::Settle(double width, double height, double margin) {
   mWidth = width;
   mHeight = height;
@@ -342,18 +324,6 @@ void CViewFit::Settle(double width, double height, double margin) {
   mScale = (spanX > 0 || spanY > 0) && std::isfinite(room) ? room : 1.0;
   mCentreX = mLowX / 2 + mHighX / 2;
   mCentreY = mLowY / 2 + mHighY / 2;
-}
-
-bool CViewFit::Place(const double position[3], double* x, double* y) const {
-  *x = mWidth / 2 + (Dot(position, mProjection.right) - mCentreX) * mScale;
-  *y = mHeight / 2 - (Dot(position, mProjection.up) - mCentreY) * mScale;
-  return std::isfinite(*x) && std::isfinite(*y);
-}
-
-double CViewFit::Nearness(const double position[3]) const {
-  const double span = mNear - mFar;
-  if (!(span > 0) || !std::isfinite(span)) return 1.0;
-  return std::clamp((Dot(position, mProjection.toward) - mFar) / span, 0.0, 1.0);
 }
 
 std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit) {
