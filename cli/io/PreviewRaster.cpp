@@ -101,9 +101,11 @@ void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, doubl
     if (!(left <= right)) continue;  // not a number after all: a sliver too thin to divide by
     const int from = Ceil(std::clamp(left - 0.5, double(mLeft), double(mRight)));
     const int to = Floor(std::clamp(right - 0.5, mLeft - 1.0, double(mRight - 1)));
-    if (from > to) continue;
     // The span's two ends, not its pixels: a facet's rows are a pixel or two
-    // wide, and a loop over them costs more in branches than in stores.
+    // wide, and a loop over them costs more in branches than in stores. A
+    // row between pixel centres (most rows of a small facet) has from ==
+    // to + 1 (left <= right and the clamps keep it so): its two marks cancel,
+    // cheaper than a branch that goes either way at random.
     int32_t* edges = mSpanEdges.data() + size_t(row - mTop) * size_t(width + 1);
     ++edges[from - mLeft];
     --edges[to + 1 - mLeft];

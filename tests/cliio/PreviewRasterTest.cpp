@@ -172,6 +172,12 @@ TEST(PreviewRaster, CoverMarksPixelCentresOnce) {
   square.raster.Cover(20, 20, 30, 30, 20, 30);
   square.raster.Cover(50, 50, 50, 50, 50, 50);
   square.raster.Cover(100.2, 100.2, 100.4, 100.3, 100.3, 100.4);
+  // Rows that hold no pixel centre mark nothing, also over a covered span and
+  // beyond either side of the clip rectangle on the square's rows.
+  square.raster.Cover(25.1, 18, 25.4, 18, 25.3, 33);
+  square.raster.Cover(-50, 20, -10, 22, -30, 30);
+  square.raster.Cover(300, 20, 400, 22, 350, 30);
+  square.raster.Cover(2, 20, 7.9, 25, 3, 30);
   square.raster.Tint({0, 0, 0}, 0.5);
   int tinted = 0;
   for (int y = CCanvas::kBorder; y < CCanvas::kHeight - CCanvas::kBorder; ++y)
