@@ -132,22 +132,13 @@ void DrawWires(unsigned char* pixels, int stride, const std::vector<CWireGroup>&
   raster.Tint(meshColour, 0.22);
   // The wires, far to near, nearer ones wider and in fuller colour.
   std::vector<CPaint> colours;
-  std::vector<std::vector<double>> screen(wires.size());
-  for (size_t g = 0; g < wires.size(); ++g) {
-    colours.push_back(ToRgb(GroupColor(g)));
-    const CWireGroup& group = wires[g];
-    screen[g].resize(group.vertices.size() * 2);
-    for (size_t v = 0; v < group.vertices.size(); ++v)
-      if (!fit.Place(group.vertices[v].position, &screen[g][2 * v], &screen[g][2 * v + 1])) screen[g][2 * v] = NAN;
-  }
+  for (size_t g = 0; g < wires.size(); ++g) colours.push_back(ToRgb(GroupColor(g)));
   for (const CDepthSegment& segment : SegmentsFarToNear(wires, fit)) {
-    const std::vector<double>& points = screen[segment.group];
-    const size_t a = size_t(segment.a), b = size_t(segment.b);
     const double strength = 0.3 + 0.7 * segment.nearness;
     const CPaint& full = colours[segment.group];
     const CPaint colour{1 + (full.red - 1) * strength, 1 + (full.green - 1) * strength, 1 + (full.blue - 1) * strength};
-    raster.Line(points[2 * a], points[2 * a + 1] + kPreviewHeaderHeight, points[2 * b],
-                points[2 * b + 1] + kPreviewHeaderHeight, 0.8 + 0.8 * segment.nearness, colour, 1.0);
+    raster.Line(segment.x0, segment.y0 + kPreviewHeaderHeight, segment.x1, segment.y1 + kPreviewHeaderHeight,
+                0.8 + 0.8 * segment.nearness, colour, 1.0);
   }
 }
 
@@ -324,24 +315,6 @@ const CProjection& ProjectionFor(PreviewView view) {
   return kIso;
 }
 
-namespace {
-double Dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-}  // namespace
-
-void CViewFit::Include(const double position[3], bool wire) {
-  const double x = Dot(position, mProjection.right), y = Dot(position, mProjection.up);
-  if (!std::isfinite(x) || !std::isfinite(y)) return;
-  mLowX = std::min(mLowX, x);
-  mLowY = std::min(mLowY, y);
-  mHighX = std::max(mHighX, x);
-  mHighY = std::max(mHighY, y);
-  mAny = true;
-  if (!wire) return;
-  const double depth = Dot(position, mProjection.toward);
-  mNear = std::max(mNear, depth);
-  mFar = std::min(mFar, depth);
-}
-
 void CViewFit::Settle(double width, double height, double margin) {
   mWidth = width;
   mHeight = height;
@@ -353,40 +326,52 @@ void CViewFit::Settle(double width, double height, double margin) {
   mCentreY = mLowY / 2 + mHighY / 2;
 }
 
-bool CViewFit::Place(const double position[3], double* x, double* y) const {
-  *x = mWidth / 2 + (Dot(position, mProjection.right) - mCentreX) * mScale;
-  *y = mHeight / 2 - (Dot(position, mProjection.up) - mCentreY) * mScale;
-  return std::isfinite(*x) && std::isfinite(*y);
-}
-
-double CViewFit::Nearness(const double position[3]) const {
-  const double span = mNear - mFar;
-  if (!(span > 0) || !std::isfinite(span)) return 1.0;
-  return std::clamp((Dot(position, mProjection.toward) - mFar) / span, 0.0, 1.0);
-}
-
 std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit) {
-  std::vector<CDepthSegment> order;
-  size_t total = 0;
-  for (const CWireGroup& group : wires) total += group.segments.size();
-  order.reserve(total);
-  std::vector<float> nearness;
+  // A counting sort on the nearness in 4096 steps: linear, and finer than
+  // any difference the picture can show. Equal steps keep their order. The
+  // first pass counts, the second writes each segment straight into its place.
+  constexpr size_t kSteps = 4096;
+  std::vector<size_t> firstVertex(wires.size() + 1, 0);
+  for (size_t g = 0; g < wires.size(); ++g) firstVertex[g + 1] = firstVertex[g] + wires[g].vertices.size();
+  std::vector<float> nearness(firstVertex.back());
+  size_t segmentCount = 0;
+  for (const CWireGroup& group : wires) segmentCount += group.segments.size();
+  std::vector<uint16_t> steps;  // each segment's, in group order
+  steps.reserve(segmentCount);
+  std::vector<size_t> start(kSteps + 1, 0);
   for (size_t g = 0; g < wires.size(); ++g) {
     const CWireGroup& group = wires[g];
-    nearness.resize(group.vertices.size());
-    for (size_t v = 0; v < group.vertices.size(); ++v) nearness[v] = float(fit.Nearness(group.vertices[v].position));
-    for (const CWireSegment& segment : group.segments)
-      order.push_back({(nearness[size_t(segment.a)] + nearness[size_t(segment.b)]) / 2, uint32_t(g), segment.a, segment.b});
+    float* closeness = nearness.data() + firstVertex[g];
+    for (size_t v = 0; v < group.vertices.size(); ++v) closeness[v] = float(fit.Nearness(group.vertices[v].position));
+    for (const CWireSegment& segment : group.segments) {
+      const float depth = (closeness[size_t(segment.a)] + closeness[size_t(segment.b)]) / 2;
+      const size_t step = std::min(kSteps - 1, size_t(std::max(0.0f, depth) * float(kSteps)));
+      steps.push_back(uint16_t(step));
+      ++start[step + 1];
+    }
   }
-  // A counting sort on the nearness in 4096 steps: linear, and finer than
-  // any difference the picture can show. Equal steps keep their order.
-  constexpr size_t kSteps = 4096;
-  auto step = [](float nearness) { return std::min(kSteps - 1, size_t(std::max(0.0f, nearness) * float(kSteps))); };
-  std::vector<size_t> start(kSteps + 1, 0);
-  for (const CDepthSegment& segment : order) ++start[step(segment.nearness) + 1];
   for (size_t i = 1; i <= kSteps; ++i) start[i] += start[i - 1];
-  std::vector<CDepthSegment> sorted(order.size());
-  for (const CDepthSegment& segment : order) sorted[start[step(segment.nearness)]++] = segment;
+  std::vector<CDepthSegment> sorted(segmentCount);
+  std::vector<float> placed;
+  size_t s = 0;
+  for (size_t g = 0; g < wires.size(); ++g) {
+    const CWireGroup& group = wires[g];
+    const float* closeness = nearness.data() + firstVertex[g];
+    placed.resize(group.vertices.size() * 2);
+    for (size_t v = 0; v < group.vertices.size(); ++v) {
+      double x, y;
+      // Every wire point was fitted into the picture; one that still lands
+      // far off it (only the non-finite do) is left out.
+      const bool placeable = fit.Place(group.vertices[v].position, &x, &y) && std::fabs(x) < 1e9 && std::fabs(y) < 1e9;
+      placed[2 * v] = placeable ? float(x) : NAN;
+      placed[2 * v + 1] = placeable ? float(y) : NAN;
+    }
+    for (const CWireSegment& segment : group.segments) {
+      const size_t a = size_t(segment.a), b = size_t(segment.b);
+      sorted[start[steps[s++]]++] = {placed[2 * a],     placed[2 * a + 1], placed[2 * b], placed[2 * b + 1],
+                                     (closeness[a] + closeness[b]) / 2, uint32_t(g)};
+    }
+  }
   return sorted;
 }
 

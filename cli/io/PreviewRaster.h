@@ -19,12 +19,13 @@ struct CPaint {
 class CRaster {
  public:
   // `pixels` rows of `stride` bytes; drawing is clipped to the rectangle
-  // [left, left + width) x [top, top + height).
+  // [left, left + width) x [top, top + height), which lies in the buffer
+  // (left, top >= 0). Pixels are written with their unused top byte 0.
   CRaster(unsigned char* pixels, int stride, int left, int top, int width, int height);
 
   void Fill(const CPaint& colour);
-  // Marks the pixels whose centres lie in the triangle (either winding) in
-  // the coverage mask; Tint then blends every marked pixel once, however many
+  // Marks the pixels whose centres lie in the triangle (either winding) as
+  // covered; Tint then blends every covered pixel once, however many
   // triangles cover it.
   void Cover(double x0, double y0, double x1, double y1, double x2, double y2);
   void Tint(const CPaint& colour, double opacity);
@@ -37,10 +38,16 @@ class CRaster {
   // `target` is 0xRRGGBB, `weight` 0 to 256.
   void Blend(int x, int y, uint32_t target, int weight);
   void BlendInside(int x, int y, uint32_t target, int weight);
+  // Line's way for a line with room around it inside the clip rectangle.
+  void LineInside(double x0, double y0, double x1, double y1, double reach, uint32_t target, double opacity);
 
   unsigned char* mPixels;
   int mStride, mLeft, mTop, mRight, mBottom;
-  std::vector<uint8_t> mCovered;  // a byte a pixel of the clip rectangle, once Cover ran
+  // Once Cover ran, for each row of the clip rectangle and one column past
+  // it: the covered spans that start at a column less those that end just
+  // before it, so that a running sum along the row counts the spans over
+  // each pixel.
+  std::vector<int32_t> mSpanEdges;
 };
 
 }  // namespace cliio

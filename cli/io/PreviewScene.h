@@ -5,6 +5,8 @@
 
 #include <stdint.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -54,11 +56,46 @@ class CViewFit {
   double mCentreX = 0, mCentreY = 0, mScale = 1, mWidth = 0, mHeight = 0;
 };
 
-// Every segment of every group, farthest first: the order the PNG paints in.
+// Defined here so that the loops over every vertex of a model inline them.
+namespace previewdetail {
+inline double Dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+}  // namespace previewdetail
+
+inline void CViewFit::Include(const double position[3], bool wire) {
+  const double x = previewdetail::Dot(position, mProjection.right), y = previewdetail::Dot(position, mProjection.up);
+  if (!std::isfinite(x) || !std::isfinite(y)) return;
+  mLowX = std::min(mLowX, x);
+  mLowY = std::min(mLowY, y);
+  mHighX = std::max(mHighX, x);
+  mHighY = std::max(mHighY, y);
+  mAny = true;
+  if (!wire) return;
+  const double depth = previewdetail::Dot(position, mProjection.toward);
+  mNear = std::max(mNear, depth);
+  mFar = std::min(mFar, depth);
+}
+
+inline bool CViewFit::Place(const double position[3], double* x, double* y) const {
+  *x = mWidth / 2 + (previewdetail::Dot(position, mProjection.right) - mCentreX) * mScale;
+  *y = mHeight / 2 - (previewdetail::Dot(position, mProjection.up) - mCentreY) * mScale;
+  return std::isfinite(*x) && std::isfinite(*y);
+}
+
+inline double CViewFit::Nearness(const double position[3]) const {
+  const double span = mNear - mFar;
+  if (!(span > 0) || !std::isfinite(span)) return 1.0;
+  return std::clamp((previewdetail::Dot(position, mProjection.toward) - mFar) / span, 0.0, 1.0);
+}
+
+// Every segment of every group placed in the picture, farthest first: the
+// order the PNG paints in. Each carries its ends' picture coordinates (NaN
+// for an end that does not place; float, a small fraction of a pixel off),
+// so painting reads them in order rather than gathering them from the
+// groups' vertices.
 struct CDepthSegment {
+  float x0, y0, x1, y1;
   float nearness;
   uint32_t group;
-  int32_t a, b;
 };
 std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit);
 
