@@ -41,14 +41,22 @@ class CImportedGeometry : public host::CGroupGeometry {
   const cliio::CImportedMesh& mMesh;
 };
 
+// A corner's position as the module holds it: single precision.
+struct CCornerPoint {
+  float xyz[3];
+};
+
+CCornerPoint CornerPoint(const cliio::CImportedMesh& mesh, int32_t vertex) {
+  double at[3];
+  mesh.Position(size_t(vertex), at);
+  return CCornerPoint{{float(at[0]), float(at[1]), float(at[2])}};
+}
+
 // The module's notion of two corners at one place: float differences under
 // 1e-5 on every axis; a NaN difference is never under it.
-bool SamePoint(const cliio::CImportedMesh& mesh, int32_t p, int32_t q) {
-  double a[3], b[3];
-  mesh.Position(size_t(p), a);
-  mesh.Position(size_t(q), b);
+bool SamePoint(const CCornerPoint& a, const CCornerPoint& b) {
   for (int axis = 0; axis < 3; ++axis)
-    if (!(std::fabs(float(a[axis]) - float(b[axis])) < 1e-5)) return false;
+    if (!(std::fabs(a.xyz[axis] - b.xyz[axis]) < 1e-5)) return false;
   return true;
 }
 
@@ -72,12 +80,14 @@ int DroppedFacets(const cliio::CImportedMesh& mesh) {
       ++dropped;
       continue;
     }
-    int corners[4];
+    // Each corner's position is read once; removing a corner moves the later
+    // positions down with it.
+    CCornerPoint corners[4];
     int count = facetCount > 4 ? 4 : facetCount;
-    for (int k = 0; k < count; ++k) corners[k] = mesh.Corner(f, k);
+    for (int k = 0; k < count; ++k) corners[k] = CornerPoint(mesh, mesh.Corner(f, k));
     int k = 0;
     while (k < count && count > 1) {
-      if (!SamePoint(mesh, corners[k], corners[(k + 1) % count])) {
+      if (!SamePoint(corners[k], corners[(k + 1) % count])) {
         ++k;
         continue;
       }
