@@ -99,13 +99,14 @@ CWireSources SourcesOf(const std::vector<CWireGroup>& groups, std::vector<CWireG
 // Items ForEachVertex and ForEachSegment read at a time (16 KiB of vertices).
 constexpr size_t kWireRun = 512;
 
-template <typename TVisit>
-bool ForEachVertex(const CWireSource& group, TVisit&& visit) {
-  CWireVertex run[kWireRun];
-  const size_t count = group.VertexCount();
+// Reads `count` items through read(first, length, run) in runs of kWireRun
+// and visits each with its index; false as soon as a visit is.
+template <typename TItem, typename TRead, typename TVisit>
+bool ForEachInRuns(size_t count, TRead&& read, TVisit&& visit) {
+  TItem run[kWireRun];
   for (size_t first = 0; first < count; first += kWireRun) {
     const size_t length = count - first < kWireRun ? count - first : kWireRun;
-    group.Vertices(first, length, run);
+    read(first, length, run);
     for (size_t k = 0; k < length; ++k)
       if (!visit(first + k, run[k])) return false;
   }
@@ -113,16 +114,17 @@ bool ForEachVertex(const CWireSource& group, TVisit&& visit) {
 }
 
 template <typename TVisit>
+bool ForEachVertex(const CWireSource& group, TVisit&& visit) {
+  return ForEachInRuns<CWireVertex>(
+      group.VertexCount(), [&group](size_t first, size_t length, CWireVertex* run) { group.Vertices(first, length, run); },
+      visit);
+}
+
+template <typename TVisit>
 bool ForEachSegment(const CWireSource& group, TVisit&& visit) {
-  CWireSegment run[kWireRun];
-  const size_t count = group.SegmentCount();
-  for (size_t first = 0; first < count; first += kWireRun) {
-    const size_t length = count - first < kWireRun ? count - first : kWireRun;
-    group.Segments(first, length, run);
-    for (size_t k = 0; k < length; ++k)
-      if (!visit(first + k, run[k])) return false;
-  }
-  return true;
+  return ForEachInRuns<CWireSegment>(
+      group.SegmentCount(),
+      [&group](size_t first, size_t length, CWireSegment* run) { group.Segments(first, length, run); }, visit);
 }
 
 }  // namespace cliio
