@@ -19,6 +19,7 @@
 
 #include "cli/io/AtomicFile.h"
 #include "cli/io/GroupColors.h"
+#include "cli/io/PreviewFont.h"
 #include "cli/io/PreviewRaster.h"
 #include "cli/io/PreviewScene.h"
 
@@ -144,7 +145,7 @@ void DrawWires(unsigned char* pixels, int stride, const std::vector<CWireGroup>&
 
 void DrawText(cairo_t* cairo, const std::vector<CWireGroup>& wires, const CPreviewOptions& options,
               const CPreviewLayout& layout) {
-  cairo_select_font_face(cairo, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  SelectPreviewFont(cairo);
   // The header band.
   cairo_set_source_rgb(cairo, 0.94, 0.94, 0.95);
   cairo_rectangle(cairo, 0, 0, layout.width, kPreviewHeaderHeight);
