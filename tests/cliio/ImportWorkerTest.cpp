@@ -45,13 +45,14 @@ class CWorkerChoice {
 };
 
 // Small files of the library's formats with different columns: an AC3D
-// model (two objects, materials: facet colours, a quad and a line), RAW
-// triangles, and a glTF with normals, texture coordinates and two placements.
+// model (two objects, materials that give only their colour: facet colours,
+// a quad and a line), RAW triangles, and a glTF with normals, texture
+// coordinates and two placements.
 std::vector<std::filesystem::path> LibraryFiles(const cliio_test::CScratchFolder& folder) {
   const std::string ac =
       "AC3Db\n"
-      "MATERIAL \"red\" rgb 1 0 0  amb 0.2 0.2 0.2  emis 0 0 0  spec 0.5 0.5 0.5  shi 10  trans 0\n"
-      "MATERIAL \"blue\" rgb 0 0 1  amb 0.2 0.2 0.2  emis 0 0 0  spec 0.5 0.5 0.5  shi 10  trans 0\n"
+      "MATERIAL \"red\" rgb 1 0 0\n"
+      "MATERIAL \"blue\" rgb 0 0 1\n"
       "OBJECT world\nkids 2\n"
       "OBJECT poly\nname \"square\"\nloc 1 2 3\nnumvert 4\n0 0 0\n1 0 0\n1 1 0\n0 1 0\nnumsurf 2\n"
       "SURF 0x10\nmat 0\nrefs 4\n0 0 0\n1 0 0\n2 0 0\n3 0 0\n"
