@@ -59,4 +59,19 @@ inline void WriteText(const std::filesystem::path& file, const std::string& text
   std::ofstream(file, std::ios::binary) << text;
 }
 
+// An OBJ of an n x n sheet of quads in the xy plane; big enough n, with the
+// host slowed down, makes the module report progress.
+inline std::string GridObj(int n) {
+  std::string text;
+  for (int j = 0; j <= n; ++j)
+    for (int i = 0; i <= n; ++i) text += "v " + std::to_string(i) + " " + std::to_string(j) + " 0\n";
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) {
+      const int a = j * (n + 1) + i + 1;
+      text += "f " + std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + n + 2) + " " +
+              std::to_string(a + n + 1) + "\n";
+    }
+  return text;
+}
+
 #endif  // TRESSEL_TESTS_CLI_RUNCOMMAND_H

@@ -272,20 +272,6 @@ TEST_F(WireCommandTest, FramesFollowTheChannelKeys) {
   EXPECT_NE(backwards.err.find("--frames"), std::string::npos) << backwards.err;
 }
 
-// A grid big enough, with the host slowed down, for the module to report progress.
-std::string GridObj(int n) {
-  std::string text;
-  for (int j = 0; j <= n; ++j)
-    for (int i = 0; i <= n; ++i) text += "v " + std::to_string(i) + " " + std::to_string(j) + " 0\n";
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      int a = j * (n + 1) + i + 1;
-      text += "f " + std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + n + 2) + " " +
-              std::to_string(a + n + 1) + "\n";
-    }
-  return text;
-}
-
 TEST_F(WireCommandTest, CtrlCCancelsAndWritesNothing) {
   WriteText(folder / "grid.obj", GridObj(30));
   const std::string slow = "TRESSEL_REQUEST_DELAY_US=1000";

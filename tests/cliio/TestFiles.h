@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/io/WireData.h"
+
 namespace cliio_test {
 
 // Removed with everything in it when the test ends.
@@ -61,6 +63,16 @@ inline std::vector<std::string> Lines(const std::string& text) {
   std::string line;
   while (std::getline(stream, line)) lines.push_back(line);
   return lines;
+}
+
+// A wire vertex at (x, y, z) with parameter u.
+inline cliio::CWireVertex Vertex(double x, double y, double z, double u) {
+  cliio::CWireVertex vertex;
+  vertex.position[0] = x;
+  vertex.position[1] = y;
+  vertex.position[2] = z;
+  vertex.u = u;
+  return vertex;
 }
 
 }  // namespace cliio_test

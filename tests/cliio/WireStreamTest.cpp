@@ -25,15 +25,7 @@ using cliio::WireFormat;
 using cliio_test::CScratchFolder;
 using cliio_test::Lines;
 using cliio_test::ReadAll;
-
-CWireVertex Vertex(double x, double y, double z, double u) {
-  CWireVertex vertex;
-  vertex.position[0] = x;
-  vertex.position[1] = y;
-  vertex.position[2] = z;
-  vertex.u = u;
-  return vertex;
-}
+using cliio_test::Vertex;
 
 // A ring as the module sends it: corners in single precision, u from 0 to 1,
 // the first position sent again at the end.

@@ -23,15 +23,7 @@ using cliio::CWireVertex;
 using cliio_test::CScratchFolder;
 using cliio_test::Lines;
 using cliio_test::ReadAll;
-
-CWireVertex Vertex(double x, double y, double z, double u) {
-  CWireVertex vertex;
-  vertex.position[0] = x;
-  vertex.position[1] = y;
-  vertex.position[2] = z;
-  vertex.u = u;
-  return vertex;
-}
+using cliio_test::Vertex;
 
 // A triangle ring plus a separate segment, and a second group whose numbers
 // must be offset in formats that number across the file.

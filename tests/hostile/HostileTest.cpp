@@ -25,20 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// An n x n sheet of quads in the xy plane.
-std::string GridObj(int n) {
-  std::string text;
-  for (int j = 0; j <= n; ++j)
-    for (int i = 0; i <= n; ++i) text += "v " + std::to_string(i) + " " + std::to_string(j) + " 0\n";
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const int a = j * (n + 1) + i + 1;
-      text += "f " + std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + n + 2) + " " +
-              std::to_string(a + n + 1) + "\n";
-    }
-  return text;
-}
-
 // The files the command's temporaries are named as, anywhere below `folder`.
 std::vector<std::string> Temporaries(const fs::path& folder) {
   std::vector<std::string> found;
