@@ -115,8 +115,10 @@ void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, doubl
       shortX = y2 > y1 ? x1 + (y - y1) * lowerSlope : x1;
     const double left = std::min(longX, shortX), right = std::max(longX, shortX);
     if (!(left <= right)) continue;  // not a number after all: a sliver too thin to divide by
-    const int from = Ceil(std::clamp(left - 0.5, double(mLeft), double(mRight)));
-    const int to = Floor(std::clamp(right - 0.5, mLeft - 1.0, double(mRight - 1)));
+    // Clamped by min and max, which compile without branches (std::clamp
+    // here took a branch each way); the same for numbers, which these are.
+    const int from = Ceil(std::min(std::max(left - 0.5, double(mLeft)), double(mRight)));
+    const int to = Floor(std::min(std::max(right - 0.5, mLeft - 1.0), double(mRight - 1)));
     // The columns [first, end) of the clip rectangle; left <= right and the
     // clamps keep first <= end. Most rows of a small facet lie between pixel
     // centres (first == end) and most others within one word: both are the
