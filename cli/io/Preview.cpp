@@ -338,22 +338,19 @@ std::vector<CDepthSegment> SegmentsFarToNear(const CWireSources& wires, const CV
   // A counting sort on the nearness in 4096 steps: linear, and finer than
   // any difference the picture can show. Equal steps keep their order. The
   // first pass counts, the second writes each segment straight into its place;
-  // each reads the wires a run at a time and keeps only one group's vertex
-  // nearness (and, in the second, places) at once.
+  // each reads a group's vertices once, a run at a time, and keeps only that
+  // group's nearness (and, in the second, places).
   constexpr size_t kSteps = 4096;
   auto stepOf = [](float depth) { return std::min(kSteps - 1, size_t(std::max(0.0f, depth) * float(kSteps))); };
   std::vector<float> closeness;
-  auto measure = [&](const CWireSource& group) {
-    closeness.resize(group.VertexCount());
-    ForEachVertex(group, [&](size_t v, const CWireVertex& vertex) {
-      closeness[v] = float(fit.Nearness(vertex.position));
-      return true;
-    });
-  };
   std::vector<size_t> start(kSteps + 1, 0);
   size_t segmentCount = 0;
   for (const CWireSource* group : wires) {
-    measure(*group);
+    closeness.resize(group->VertexCount());
+    ForEachVertex(*group, [&](size_t v, const CWireVertex& vertex) {
+      closeness[v] = float(fit.Nearness(vertex.position));
+      return true;
+    });
     segmentCount += group->SegmentCount();
     ForEachSegment(*group, [&](size_t, const CWireSegment& segment) {
       ++start[stepOf((closeness[size_t(segment.a)] + closeness[size_t(segment.b)]) / 2) + 1];
@@ -365,9 +362,10 @@ std::vector<CDepthSegment> SegmentsFarToNear(const CWireSources& wires, const CV
   std::vector<float> placed;
   for (size_t g = 0; g < wires.size(); ++g) {
     const CWireSource& group = *wires[g];
-    measure(group);
+    closeness.resize(group.VertexCount());
     placed.resize(group.VertexCount() * 2);
     ForEachVertex(group, [&](size_t v, const CWireVertex& vertex) {
+      closeness[v] = float(fit.Nearness(vertex.position));
       double x, y;
       // Every wire point was fitted into the picture; one that still lands
       // far off it (only the non-finite do) is left out.
