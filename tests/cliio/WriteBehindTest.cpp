@@ -3,6 +3,8 @@
 // cache, and a descriptor that cannot be written back in ranges is written
 // all the same while a real failure is reported.
 #include <gtest/gtest.h>
+
+#if defined(__linux__)
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/vfs.h>
@@ -39,7 +41,6 @@ size_t ResidentPages(const std::string& file, size_t bytes) {
   return count;
 }
 
-#if defined(__linux__)
 TEST(WriteBehind, AFileWrittenInWindowsKeepsItsBytesAndLeavesTheCacheBehindIt) {
   CScratchFolder folder;
   const std::string file = (folder.path() / "long.obj").string();
@@ -89,6 +90,6 @@ TEST(WriteBehind, APipeIsWrittenWithoutItAndAFailureOfTheDescriptorIsReported) {
   EXPECT_FALSE(closed.Appended(ends[1], 8192, &code));
   EXPECT_EQ(code, EBADF);
 }
-#endif
 
 }  // namespace
+#endif  // __linux__
