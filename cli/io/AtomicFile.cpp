@@ -127,6 +127,7 @@ CStagedFile& CStagedFile::operator=(CStagedFile&& other) noexcept {
   mListing = other.mListing;
   mDescriptor = other.mDescriptor;
   mMode = other.mMode;
+  mBehind = other.mBehind;
   other.mListing = nullptr;
   other.mDescriptor = -1;
   other.mTemporary.clear();
@@ -170,6 +171,7 @@ bool CStagedFile::Open(const std::filesystem::path& destination, std::string* er
   }
   sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (mDescriptor < 0) return Fail("cannot be written", code, error);
+  mBehind = CWriteBehind();
   return true;
 }
 
@@ -181,6 +183,8 @@ bool CStagedFile::Write(std::string_view bytes, std::string* error) {
     if (count <= 0) return Fail("could not be written completely", count < 0 ? errno : EIO, error);
     written += static_cast<size_t>(count);
   }
+  int code = 0;
+  if (!mBehind.Appended(mDescriptor, bytes.size(), &code)) return Fail("could not be written completely", code, error);
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "cli/io/ByteSink.h"
+#include "cli/io/WriteBehind.h"
 
 namespace cliio {
 
@@ -46,7 +47,8 @@ class CStagedFile {
   // Creates the temporary. False with *error (one line beginning with
   // `destination`) when the destination is a folder or cannot be created there.
   bool Open(const std::filesystem::path& destination, std::string* error);
-  // Appends bytes to the open temporary.
+  // Appends bytes to the open temporary. A long file goes to the disk as it
+  // grows and leaves the cache behind it (WriteBehind.h).
   bool Write(std::string_view bytes, std::string* error);
   // Gives the temporary the destination's permissions (its own when it exists,
   // else what the umask allows), flushes it to disk and closes it.
@@ -71,6 +73,7 @@ class CStagedFile {
   void* mListing = nullptr;
   int mDescriptor = -1;
   mode_t mMode = 0;
+  CWriteBehind mBehind;
 };
 
 // Hands a writer's buffered bytes (ByteSink.h) to an open staged file. When a
