@@ -126,9 +126,14 @@ class CHost {
   int Depth() const { return int(mFrames.size()); }  // commands in progress
 
   // --- requests
-  // Runs on every well-formed request before it is served (after its checks),
-  // with the selector and the record; may send commands (re-entrancy tests).
+  // Runs on every well-formed request of the kinds in onRequestKinds before
+  // it is served (after its checks), with the selector and the record; may
+  // send commands (re-entrancy tests).
   std::function<void(uint32_t selector, void* record)> onRequest;
+  // The request kinds onRequest sees (RequestKindBit of each); all by
+  // default. A hook that watches a few kinds names them, so that the other
+  // requests (millions of 'GETV' in a big mesh) skip the call.
+  uint32_t onRequestKinds = kAllRequestKinds;
   // Requests of a kind received over the host's life (well-formed or not).
   int RequestCount(uint32_t selector) const;
   const std::vector<CStatusReport>& StatusReports() const { return mStatusReports; }
@@ -161,7 +166,7 @@ class CHost {
   static int32_t ServeOutsideCommand(uint32_t selector, int32_t size, void* record);
   void CountRequest(uint32_t selector);
   int32_t Serve(uint32_t selector, int32_t size, void* record);
-  int32_t ServeChecked(CCommandFrame& frame, CInstance& instance, uint32_t selector, void* record, CTraceEntry& trace);
+  int32_t ServeChecked(CCommandFrame& frame, CInstance& instance, int kind, void* record, CTraceEntry& trace);
   // Runs the hook, then the fault plan; nonzero: answer that instead of serving.
   int32_t Intercept(uint32_t selector, void* record);
   int32_t Violate(const char* name, uint32_t selector, std::string detail);

@@ -96,7 +96,10 @@ class CVectorColumn {
  private:
   size_t Values() const { return mSingle ? mFloats.size() / 3 : mDoubles.size() / 3; }
   size_t ValuesFor(size_t rows) const { return (rows + mRowsPerValue - 1) / mRowsPerValue; }
-  size_t ValueOf(size_t row) const { return mRowsPerValue == 1 ? row : row / mRowsPerValue; }
+  // An STL facet's normal serves its three corners: that divisor is a constant.
+  size_t ValueOf(size_t row) const {
+    return mRowsPerValue == 1 ? row : mRowsPerValue == 3 ? row / 3 : row / mRowsPerValue;
+  }
 
   bool mSingle;
   uint32_t mRowsPerValue = 1;
