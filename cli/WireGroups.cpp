@@ -84,7 +84,13 @@ host::CChildGroup ChildGroupFor(const cliio::CImportedMesh& mesh) {
   return group;
 }
 
-int DroppedFacets(const cliio::CImportedMesh& mesh) {
+namespace {
+
+// The facets the module drops: fewer than three corners, or no more than two
+// left once each corner at the same point as the next is removed.
+// pointOf(vertex) gives a vertex's CCornerPoint.
+template <typename PointOf>
+int CountDropped(const cliio::CImportedMesh& mesh, PointOf pointOf) {
   int dropped = 0;
   for (size_t f = 0; f < mesh.FacetCount(); ++f) {
     const int32_t facetCount = mesh.CornerCount(f);
@@ -96,7 +102,7 @@ int DroppedFacets(const cliio::CImportedMesh& mesh) {
     // positions down with it.
     CCornerPoint corners[4];
     int count = facetCount > 4 ? 4 : facetCount;
-    for (int k = 0; k < count; ++k) corners[k] = CornerPoint(mesh, mesh.Corner(f, k));
+    for (int k = 0; k < count; ++k) corners[k] = pointOf(mesh.Corner(f, k));
     int k = 0;
     while (k < count && count > 1) {
       if (!SamePoint(corners[k], corners[(k + 1) % count])) {
@@ -109,6 +115,20 @@ int DroppedFacets(const cliio::CImportedMesh& mesh) {
     if (count <= 2) ++dropped;
   }
   return dropped;
+}
+
+}  // namespace
+
+int DroppedFacets(const cliio::CImportedMesh& mesh) {
+  // Positions held as floats (STL, float PLY) are read as they are: the
+  // same floats the round trip through double would give.
+  const float* floats = mesh.positions.RowsPerValue() == 1 ? mesh.positions.SingleValues() : nullptr;
+  if (floats)
+    return CountDropped(mesh, [floats](int32_t vertex) {
+      const float* at = floats + 3 * size_t(vertex);
+      return CCornerPoint{{at[0], at[1], at[2]}};
+    });
+  return CountDropped(mesh, [&mesh](int32_t vertex) { return CornerPoint(mesh, vertex); });
 }
 
 cliio::CWireVertex CReceivedWires::Vertex(size_t index) const {

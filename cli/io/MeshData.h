@@ -69,13 +69,16 @@ class CVectorColumn {
   }
   // Append one value: RowsPerValue() rows.
   void Add(double x, double y, double z);
-  void AddFloats(const float* xyz) {
+  // Appends `values` values (each RowsPerValue() rows) from 3 * values floats.
+  void AddFloats(const float* xyz, size_t values = 1) {
     if (mSingle) {
-      mFloats.push_back(xyz[0]), mFloats.push_back(xyz[1]), mFloats.push_back(xyz[2]);
+      mFloats.insert(mFloats.end(), xyz, xyz + 3 * values);
     } else {
-      mDoubles.push_back(xyz[0]), mDoubles.push_back(xyz[1]), mDoubles.push_back(xyz[2]);
+      mDoubles.insert(mDoubles.end(), xyz, xyz + 3 * values);
     }
   }
+  // The values as x, y, z floats, value after value; null unless Single().
+  const float* SingleValues() const { return mSingle ? mFloats.data() : nullptr; }
   // Sets the value row `index` reads (with it, its whole run's).
   // REQUIRES: index < Size(); a single column stores the values as floats.
   void Set(size_t index, double x, double y, double z);

@@ -77,7 +77,7 @@ bool ReadBinary(const CReadInput& input, std::vector<CImportedMesh>* meshes, std
         return false;
       }
     mesh.normals.AddFloats(values);
-    for (int corner = 0; corner < 3; ++corner) mesh.positions.AddFloats(values + 3 + 3 * corner);
+    mesh.positions.AddFloats(values + 3, 3);
     uint16_t attribute;
     std::memcpy(&attribute, record + 48, sizeof attribute);
     if (attribute & 0x8000u) {

@@ -2,8 +2,11 @@
 // vertices and facets it serves from the mesh's columns.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <vector>
 
+#include "cli/MeshMeasures.h"
 #include "cli/WireGroups.h"
 
 namespace {
@@ -112,6 +115,45 @@ TEST(ChildGroup, ServesColoursUvwAndShortFacets) {
   EXPECT_EQ(facet.corners[2], 0);
   EXPECT_EQ(facet.corners[3], 0);
   EXPECT_EQ(facet.color, 0x01020304u);
+}
+
+// The same points with positions in floats (as STL and float PLY hold them)
+// and in doubles: the facets the summary counts as dropped and the model's
+// size come out the same either way.
+CImportedMesh Measured(bool single) {
+  CImportedMesh mesh;
+  mesh.name = single ? "floats" : "doubles";
+  mesh.positions.SetSingle(single);
+  const double nan = std::nan("");
+  const double points[7][3] = {{0, 0, 0}, {1, 0, 0},   {0, 1, 0}, {0.000005, 0, 0},
+                               {1, 1, 0}, {nan, 0, 0}, {0.5, 0.5, -2}};
+  for (const auto& p : points) mesh.positions.Add(p[0], p[1], p[2]);
+  const std::vector<std::vector<int32_t>> facets = {
+      {0, 1, 2},     // kept
+      {0, 3, 1},     // two corners at one point: dropped
+      {0, 3, 4, 4},  // two pairs: two corners left, dropped
+      {0, 1, 4, 3},  // last corner at the first's: a triangle, kept
+      {5, 0, 1},     // a NaN corner is at no point: kept
+      {0, 1},        // a line: dropped
+  };
+  for (const auto& corners : facets) mesh.AddFacet(corners.data(), int32_t(corners.size()));
+  return mesh;
+}
+
+TEST(ChildGroup, DroppedFacetsAndSizeAlikeForFloatAndDoublePositions) {
+  for (bool single : {true, false}) {
+    const CImportedMesh mesh = Measured(single);
+    EXPECT_EQ(cli::DroppedFacets(mesh), 3) << mesh.name;
+    // The NaN widens nothing: the box is 1 x 1 x 2.
+    EXPECT_DOUBLE_EQ(cli::BoundingDiagonal(mesh), std::sqrt(6.0)) << mesh.name;
+  }
+  // A soup (corners in a run) with one triangle folded onto a point.
+  CImportedMesh soup = Soup();
+  EXPECT_EQ(cli::DroppedFacets(soup), 0);
+  soup.positions.Set(1, 0, 0, 0.5);
+  soup.positions.Set(2, 0, 0, 0.5);
+  EXPECT_EQ(cli::DroppedFacets(soup), 1);
+  EXPECT_DOUBLE_EQ(cli::BoundingDiagonal(soup), std::sqrt(1.0 + 4.0));
 }
 
 }  // namespace
