@@ -2,13 +2,11 @@
 // of the first (lowest) position of their run in lexicographic order, and
 // renumbers the facets' corners to the survivors (lowest old index of a run).
 // Cost: one hashing pass over the vertices folds exact duplicates (expected
-// O(1) each: a small cache of the latest positions answers a position met
-// again soon, as in a soup in its facets' order; otherwise one cache miss, a
-// slot holds its position's keys), one radix sort of the distinct positions
-// by order-preserving integer keys, then linear passes over the runs,
-// vertices and facet corners. Memory: an index per vertex, 16 bytes per hash
-// slot (at least one per 3 vertices, at most half of them used) and at most
-// 128 KB of recent positions; the sort works inside the table: the distinct
+// O(1) each, one cache miss: a slot holds its position's keys), one radix
+// sort of the distinct positions by order-preserving integer keys, then
+// linear passes over the runs, vertices and facet corners. Memory: an index
+// per vertex and 16 bytes per hash slot (at least one per 3 vertices, at
+// most half of them used); the sort works inside the table: the distinct
 // positions moved to its front half, its back half the sort's scratch.
 #include <math.h>
 #include <string.h>
@@ -170,55 +168,22 @@ class CPositionTable {
   int shift_ = 64;
 };
 
-// The table's answers for the positions looked up most recently, in a block
-// small enough to stay in the processor's cache: one entry per slot chosen by
-// the low bits of the hash (the table uses its high bits), a newer position
-// replacing an older one. A soup in the order its facets were made (scans,
-// exports) repeats each position within a few rows of facets, so most
-// lookups end here instead of in the large table. An entry is the table's own
-// answer, which never changes, so a hit is exactly what the table would say.
-class CRecentPositions {
- public:
-  // A slot per 64 vertices, a power of two from 16 to 8192 (128 KB).
-  explicit CRecentPositions(size_t vertices) {
-    while (mask_ + 1 < 8192 && (mask_ + 1) * 64 < vertices) mask_ = 2 * mask_ + 1;
-    MakeVector(slots_, mask_ + 1);
-    memset(static_cast<void*>(slots_.items), 0xFF, (mask_ + 1) * sizeof(CDistinct));
-  }
-
-  // The entry for these keys, or null.
-  const CDistinct* Find(const uint32_t key[3], uint64_t hash) const {
-    const CDistinct& slot = slots_[hash & mask_];
-    const bool same = slot.vertex >= 0 && slot.key[0] == key[0] && slot.key[1] == key[1] && slot.key[2] == key[2];
-    return same ? &slot : nullptr;
-  }
-  void Note(const uint32_t key[3], uint64_t hash, int32_t vertex) {
-    slots_[hash & mask_] = CDistinct{{key[0], key[1], key[2]}, vertex};
-  }
-
- private:
-  size_t mask_ = 15;
-  TVector<CDistinct> slots_;
-};
-
 // rep[j] = the lowest index whose position equals vertex j's exactly (j itself
 // for a position with a NaN, which equals nothing and is not in the table).
 // *withNaN counts those. False when the user cancelled.
 bool FoldDuplicates(const TVector<CVertex>& vertices, TVector<int>& rep, CPositionTable& table, size_t* withNaN) {
   const size_t n = vertices.count;
-  // The table slot of a vertex is fetched this many vertices ahead unless
-  // the recent positions answer it: equal positions lie far apart in vertex
-  // order in a shuffled soup, so most lookups would otherwise wait for memory.
+  // The slot of a vertex is fetched this many vertices ahead: equal positions
+  // lie far apart in vertex order in a shuffled soup, so most lookups would
+  // otherwise wait for memory.
   constexpr size_t kAhead = 12;
-  CRecentPositions recent(n);
   *withNaN = 0;
   for (size_t j = 0; j < n; ++j) {
     if (!UpdateStat(static_cast<int>(j), 1500)) return false;
     if (j + kAhead < n) {
       uint32_t ahead[3];
       KeysOf(vertices[j + kAhead].pos, ahead);
-      const uint64_t hash = Hash(ahead);
-      if (!recent.Find(ahead, hash)) table.Prefetch(hash);
+      table.Prefetch(Hash(ahead));
     }
     const Fxyz& p = vertices[j].pos;
     if (HasNaN(p)) {
@@ -228,13 +193,7 @@ bool FoldDuplicates(const TVector<CVertex>& vertices, TVector<int>& rep, CPositi
     }
     uint32_t key[3];
     KeysOf(p, key);
-    const uint64_t hash = Hash(key);
-    if (const CDistinct* known = recent.Find(key, hash)) {
-      rep[j] = known->vertex;
-      continue;
-    }
-    rep[j] = table.Find(key, hash, static_cast<int32_t>(j));
-    recent.Note(key, hash, rep[j]);
+    rep[j] = table.Find(key, Hash(key), static_cast<int32_t>(j));
   }
   return true;
 }

@@ -73,10 +73,9 @@ TEST(PackVertices, ManyDistinctPointsMeetTheirCopiesAfterTheTableGrew) {
 }
 
 // A soup in its facets' order, as scans and exports come: each point comes
-// back a few corners later (same row of cells) and again a row later, while
-// many other points pass between, so repeats are found both among the
-// recently met points and in the large table. Zeros come as -0 in every
-// other facet: the same point. Every point survives at its first index.
+// back a few corners later (same row of cells) and again a row later, after
+// many other points. Zeros come as -0 in every other facet: the same point.
+// Every point survives at its first index.
 TEST(PackVertices, SoupInFacetOrderFindsEveryFirstHolder) {
   FakeTask task;
   {
