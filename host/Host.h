@@ -173,6 +173,11 @@ class CHost {
   // The answer to a request whose serving threw: `code`, and a line in ServiceFailures().
   int32_t ServiceFailed(uint32_t selector, int32_t code, const char* what) noexcept;
   int32_t ContextViolation(const CCommandFrame& frame, uint32_t selector, void* context);
+  // The diagnosis of a request that is not well formed (unknown selector,
+  // size argument, null record, hostContext), in the order they are reported.
+  [[gnu::cold, gnu::noinline]] int32_t Breach(const CCommandFrame& frame, uint32_t selector, int32_t size, void* record);
+  [[gnu::cold, gnu::noinline]] int32_t GroupRefViolation(uint32_t selector, void* groupRef);
+  [[gnu::cold, gnu::noinline]] int32_t IndexViolation(uint32_t selector, int32_t index, size_t count, const char* items);
   void FinishFrame(CCommandFrame& frame);
   CInstance* Find(int instance) const;
   CInstance& Get(int instance) const;

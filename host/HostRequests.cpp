@@ -129,28 +129,39 @@ int32_t CHost::Serve(uint32_t selector, int32_t size, void* record) {
     mTrace.push_back(trace);
   }
 
-  int32_t answer;
-  if (kind == kNotARequest) {
-    answer = Violate("unknown request", selector, "the host serves no such request");
-  } else if (size != kKindRecordSizes.size[kind]) {
-    answer = Violate("record size", selector,
-                     "size argument " + std::to_string(size) + ", this platform's record is " +
-                         std::to_string(kKindRecordSizes.size[kind]));
-  } else if (!record) {
-    answer = Violate("null record", selector, "the record pointer is null");
-  } else {
-    void* context = ContextOf(record);
-    // frame.instance is a live instance of this host while it is not null.
-    if (context == frame.instance && context)
-      answer = ServeChecked(frame, *static_cast<CInstance*>(context), kind, record, trace);
-    else
-      answer = ContextViolation(frame, selector, context);
-  }
+  // frame.instance is a live instance of this host while it is not null.
+  const bool wellFormed = kind != kNotARequest && size == kKindRecordSizes.size[kind] && record &&
+                          ContextOf(record) == frame.instance && frame.instance;
+  const int32_t answer = wellFormed
+                             ? ServeChecked(frame, *static_cast<CInstance*>(frame.instance), kind, record, trace)
+                             : Breach(frame, selector, size, record);
   if (traced && slot < mTrace.size()) {
     trace.answer = answer;
     mTrace[slot] = trace;
   }
   return answer;
+}
+
+// Out of line and cold, so that its text building costs the well-formed
+// requests nothing.
+int32_t CHost::Breach(const CCommandFrame& frame, uint32_t selector, int32_t size, void* record) {
+  const int kind = RequestKind(selector);
+  if (kind == kNotARequest) return Violate("unknown request", selector, "the host serves no such request");
+  if (size != kKindRecordSizes.size[kind])
+    return Violate("record size", selector,
+                   "size argument " + std::to_string(size) + ", this platform's record is " +
+                       std::to_string(kKindRecordSizes.size[kind]));
+  if (!record) return Violate("null record", selector, "the record pointer is null");
+  return ContextViolation(frame, selector, ContextOf(record));
+}
+
+int32_t CHost::GroupRefViolation(uint32_t selector, void* groupRef) {
+  return Violate("unknown groupRef", selector, "groupRef " + Pointer(groupRef) + " was not handed out by this command");
+}
+
+int32_t CHost::IndexViolation(uint32_t selector, int32_t index, size_t count, const char* items) {
+  return Violate("index out of range", selector,
+                 "index " + std::to_string(index) + " of a group of " + std::to_string(count) + " " + items);
 }
 
 int32_t CHost::ContextViolation(const CCommandFrame& frame, uint32_t selector, void* context) {
@@ -325,12 +336,9 @@ int32_t CHost::ServeGetVertex(CCommandFrame& frame, HostModelGetVertexRec& rec, 
   trace.value = rec.index;
   trace.ref = rec.groupRef;
   CChildGroup* group = HandedOutGroup(frame, rec.groupRef);
-  if (!group)
-    return Violate("unknown groupRef", Request::kGetVertex, "groupRef " + Pointer(rec.groupRef) + " was not handed out by this command");
+  if (!group) return GroupRefViolation(Request::kGetVertex, rec.groupRef);
   const size_t vertexCount = group->VertexCount();
-  if (rec.index < 1 || size_t(rec.index) > vertexCount)
-    return Violate("index out of range", Request::kGetVertex,
-                   "index " + std::to_string(rec.index) + " of a group of " + std::to_string(vertexCount) + " vertices");
+  if (rec.index < 1 || size_t(rec.index) > vertexCount) return IndexViolation(Request::kGetVertex, rec.index, vertexCount, "vertices");
   if (int32_t code = Intercept(Request::kGetVertex, &rec)) return code;
   if (group->geometry) {
     group->geometry->GetVertex(size_t(rec.index - 1), &rec);
@@ -349,12 +357,9 @@ int32_t CHost::ServeGetFacet(CCommandFrame& frame, HostModelGetFacetRec& rec, CT
   trace.value = rec.index;
   trace.ref = rec.groupRef;
   CChildGroup* group = HandedOutGroup(frame, rec.groupRef);
-  if (!group)
-    return Violate("unknown groupRef", Request::kGetFacet, "groupRef " + Pointer(rec.groupRef) + " was not handed out by this command");
+  if (!group) return GroupRefViolation(Request::kGetFacet, rec.groupRef);
   const size_t facetCount = group->FacetCount();
-  if (rec.index < 1 || size_t(rec.index) > facetCount)
-    return Violate("index out of range", Request::kGetFacet,
-                   "index " + std::to_string(rec.index) + " of a group of " + std::to_string(facetCount) + " facets");
+  if (rec.index < 1 || size_t(rec.index) > facetCount) return IndexViolation(Request::kGetFacet, rec.index, facetCount, "facets");
   if (int32_t code = Intercept(Request::kGetFacet, &rec)) return code;
   if (group->geometry) {
     group->geometry->GetFacet(size_t(rec.index - 1), &rec);
