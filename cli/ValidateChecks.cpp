@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -126,8 +127,8 @@ void StoreMode(host::CHost& host, int32_t mode) {
   CStoredSettings settings;
   settings.mode = mode;
   std::vector<uint8_t> stream = EncodeSettings(settings);
-  std::vector<uint8_t> block(kTagSlotBytes, 0);
-  block.insert(block.end(), stream.begin(), stream.end());
+  std::vector<uint8_t> block(kTagSlotBytes + stream.size(), 0);
+  std::copy(stream.begin(), stream.end(), block.begin() + std::ptrdiff_t(kTagSlotBytes));
   host.SetInstanceData(0, block);
 }
 

@@ -645,6 +645,9 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
   if (!host.Clean()) return summary->status = session.Finish(failedSelector, 0);
   if (cancelled) return summary->status = Cancelled();
   if (failedSelector) return summary->status = session.Finish(failedSelector, failedResult);
+  for (const cliio::CImportedMesh& mesh : plan.meshes)
+    if (writeError.empty() && mesh.SourceChanged())
+      writeError = "mesh '" + mesh.name + "': its file changed while the run read it";
   if (!writeError.empty()) {
     stage.Abandon();
     return summary->status = Fail(writeError + "; nothing was written");

@@ -4,10 +4,15 @@
 // Cost: one hashing pass over the vertices folds exact duplicates (expected
 // O(1) each, one cache miss: a slot holds its position's keys), one radix
 // sort of the distinct positions by order-preserving integer keys, then
-// linear passes over the runs, vertices and facet corners. Memory: an index
-// per vertex and 16 bytes per hash slot (at least one per 3 vertices, at
-// most half of them used); the sort works inside the table: the distinct
-// positions moved to its front half, its back half the sort's scratch.
+// linear passes over the runs, vertices and facet corners. Memory: 16 bytes
+// per hash slot (at least one per 3 vertices, at most half of them used);
+// the sort works inside the table: the distinct positions moved to its front
+// half, its back half the sort's scratch. Until the table is gone, each
+// vertex's link to another (its exact duplicate's first holder, its run's
+// survivor) is kept in the vertex's own flags word, free while packing runs,
+// so that the table is the only block taken beside the vertices and facets;
+// only then does the old-to-new index, one per vertex, take the table's
+// room. Every kept vertex leaves with flags 0 again.
 #include <math.h>
 #include <string.h>
 
@@ -168,10 +173,10 @@ class CPositionTable {
   int shift_ = 64;
 };
 
-// rep[j] = the lowest index whose position equals vertex j's exactly (j itself
-// for a position with a NaN, which equals nothing and is not in the table).
-// *withNaN counts those. False when the user cancelled.
-bool FoldDuplicates(const TVector<CVertex>& vertices, TVector<int>& rep, CPositionTable& table, size_t* withNaN) {
+// Vertex j's flags = the lowest index whose position equals vertex j's
+// exactly (j itself for a position with a NaN, which equals nothing and is not
+// in the table). *withNaN counts those. False when the user cancelled.
+bool FoldDuplicates(TVector<CVertex>& vertices, CPositionTable& table, size_t* withNaN) {
   const size_t n = vertices.count;
   // The slot of a vertex is fetched this many vertices ahead: equal positions
   // lie far apart in vertex order in a shuffled soup, so most lookups would
@@ -185,15 +190,15 @@ bool FoldDuplicates(const TVector<CVertex>& vertices, TVector<int>& rep, CPositi
       KeysOf(vertices[j + kAhead].pos, ahead);
       table.Prefetch(Hash(ahead));
     }
-    const Fxyz& p = vertices[j].pos;
-    if (HasNaN(p)) {
-      rep[j] = static_cast<int>(j);
+    CVertex& vertex = vertices[j];
+    if (HasNaN(vertex.pos)) {
+      vertex.flags = static_cast<uint32_t>(j);
       ++*withNaN;
       continue;
     }
     uint32_t key[3];
-    KeysOf(p, key);
-    rep[j] = table.Find(key, Hash(key), static_cast<int32_t>(j));
+    KeysOf(vertex.pos, key);
+    vertex.flags = static_cast<uint32_t>(table.Find(key, Hash(key), static_cast<int32_t>(j)));
   }
   return true;
 }
@@ -234,17 +239,17 @@ bool CGroup::PackVertices(bool relink, TVector<int>* newToOld) {
   InfoDlg::SetIndicator(PascalString("Linking vertices"), nV + static_cast<int>(facets.count),
                         PascalString());
 
-  // remap: first the exact duplicate's index, then the run survivor's old
-  // index, at the end the new index.
-  TVector<int> remap;
-  MakeVector(remap, vertexCount);
+  // link(j), vertex j's flags: first the index of the first vertex at the
+  // same exact position, then, for those first vertices, their run's
+  // survivor's old index (the survivor's own is its index).
+  auto link = [this](size_t j) -> uint32_t& { return vertices[j].flags; };
   int runs = 0;
   {
     // A soup of a closed triangle mesh repeats each corner about six times;
     // an indexed mesh grows the table as it goes.
     CPositionTable table(vertexCount / 6);
     size_t withNaN = 0;
-    if (!FoldDuplicates(vertices, remap, table, &withNaN)) return false;
+    if (!FoldDuplicates(vertices, table, &withNaN)) return false;
 
     // The distinct positions in any order: equal keys (positions with a NaN)
     // each make a run of their own whatever their order, all others differ.
@@ -276,7 +281,7 @@ bool CGroup::PackVertices(bool relink, TVector<int>* newToOld) {
     auto closeRun = [&](size_t end) {
       int survivor = sorted[runStart].vertex;
       for (size_t c = runStart + 1; c < end; ++c) survivor = std::min(survivor, int(sorted[c].vertex));
-      for (size_t c = runStart; c < end; ++c) remap[size_t(sorted[c].vertex)] = survivor;
+      for (size_t c = runStart; c < end; ++c) link(size_t(sorted[c].vertex)) = uint32_t(survivor);
       ++runs;
     };
     for (size_t i = 1; i < distinct; ++i) {
@@ -294,23 +299,26 @@ bool CGroup::PackVertices(bool relink, TVector<int>* newToOld) {
     ThrowMemoryException();
   }
   if (merged == 0) {
+    for (size_t j = 0; j < vertexCount; ++j) link(j) = 0;
     if (newToOld) {
       for (int j = 0; j < nV; ++j) AppendIndex(newToOld, j);
     }
     return true;
   }
 
-  // Every index remap points at is lower than the vertex's own (a duplicate's
-  // first holder, a run's lowest index), so it already holds its new number
-  // when the vertex is met.
+  // remap: old index -> new index. Every index a link points at is lower
+  // than the vertex's own (a duplicate's first holder, a run's lowest index),
+  // so it already holds its new number when the vertex is met.
+  TVector<int> remap;
+  MakeVector(remap, vertexCount);
   int next = 0;
-  for (int j = 0; j < nV; ++j) {
-    if (remap[j] == j) {
-      if (newToOld) AppendIndex(newToOld, j);
+  for (size_t j = 0; j < vertexCount; ++j) {
+    const uint32_t to = link(j);
+    if (to == j) {
+      if (newToOld) AppendIndex(newToOld, static_cast<int>(j));
       remap[j] = next++;
     } else {
-      remap[j] = remap[remap[j]];
-      vertices[j].flags |= kFlagDelete;
+      remap[j] = remap[to];
     }
   }
 
@@ -323,7 +331,14 @@ bool CGroup::PackVertices(bool relink, TVector<int>* newToOld) {
   }
   remap.Free();
 
-  DelFlag(vertices, kFlagDelete, true);
+  // Keep the survivors (linked to themselves) in order, flags cleared.
+  size_t kept = 0;
+  for (size_t j = 0; j < vertexCount; ++j) {
+    if (link(j) != j) continue;
+    vertices[kept] = CVertex{0, vertices[j].pos};
+    ++kept;
+  }
+  vertices.SetCount(kept);
   vertices.Allocate(vertices.count);
   return true;
 }

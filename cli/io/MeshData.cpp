@@ -37,7 +37,24 @@ void CVectorColumn::Set(size_t index, double x, double y, double z) {
   }
 }
 
+void CVectorColumn::ReadFrom(std::shared_ptr<const CFileWindow> file, uint64_t first, uint32_t stride,
+                             uint32_t perRecord, size_t values) {
+  mFile = std::move(file);
+  mFirst = first;
+  mStride = stride;
+  mPerRecord = perRecord;
+  mFileValues = values;
+}
+
 bool CVectorColumn::AnyNonZero() const {
+  if (mFile) {
+    for (size_t value = 0; value < mFileValues; ++value) {
+      double xyz[3];
+      GetFromFile(value, xyz);
+      if (xyz[0] != 0 || xyz[1] != 0 || xyz[2] != 0) return true;
+    }
+    return false;
+  }
   for (float value : mFloats)
     if (value != 0) return true;
   for (double value : mDoubles)

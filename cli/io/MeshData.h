@@ -13,8 +13,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "cli/io/FileWindow.h"
 
 namespace cliio {
 
@@ -46,7 +50,9 @@ struct CImportedFacet {
 // A column of 3-vectors in single or double precision, chosen before the first
 // value is added. Values added as floats to a double column widen exactly.
 // Rows are the column's entries as its users count them (one per vertex); a
-// column may store one value for each run of several consecutive rows.
+// column may store one value for each run of several consecutive rows. A
+// column may also leave its values in the file they came from (ReadFrom):
+// single-precision records read through the file's window when asked.
 class CVectorColumn {
  public:
   explicit CVectorColumn(bool single = false) : mSingle(single) {}
@@ -61,7 +67,17 @@ class CVectorColumn {
   size_t Size() const { return Values() * mRowsPerValue; }
   bool Empty() const { return Size() == 0; }
   void Reserve(size_t rows) { mSingle ? mFloats.reserve(3 * ValuesFor(rows)) : mDoubles.reserve(3 * ValuesFor(rows)); }
-  void Clear() { mFloats.clear(), mDoubles.clear(); }
+  void Clear() { mFloats.clear(), mDoubles.clear(), mFile.reset(), mFileValues = 0; }
+  // The column's `values` values stay in `file`: value v is three
+  // little-endian floats at first + (v / perRecord) * stride + (v % perRecord)
+  // * 12. Add, Set and Resize are not for such a column.
+  // REQUIRES: the column is empty and single; perRecord is 1 or 3; every
+  // value lies inside the file.
+  void ReadFrom(std::shared_ptr<const CFileWindow> file, uint64_t first, uint32_t stride, uint32_t perRecord,
+                size_t values);
+  // Whether the file the values stay in has changed since they were read
+  // (false for values held in memory).
+  bool FileChanged() const { return mFile && mFile->Changed(); }
   // Every value 0, for columns filled out of order (Set) or only in part; a
   // partial run at the end is rounded up to a whole value.
   void Resize(size_t rows) {
@@ -77,15 +93,18 @@ class CVectorColumn {
       mDoubles.insert(mDoubles.end(), xyz, xyz + 3 * values);
     }
   }
-  // The values as x, y, z floats, value after value; null unless Single().
-  const float* SingleValues() const { return mSingle ? mFloats.data() : nullptr; }
+  // The values as x, y, z floats, value after value; null unless Single()
+  // and held in memory (not left in a file).
+  const float* SingleValues() const { return mSingle && !mFile ? mFloats.data() : nullptr; }
   // Sets the value row `index` reads (with it, its whole run's).
   // REQUIRES: index < Size(); a single column stores the values as floats.
   void Set(size_t index, double x, double y, double z);
   // Inline: the host calls it for every field of every vertex it serves.
   void Get(size_t index, double out[3]) const {
     const size_t value = ValueOf(index);
-    if (mSingle) {
+    if (mFile) {
+      GetFromFile(value, out);
+    } else if (mSingle) {
       const float* at = &mFloats[3 * value];
       out[0] = at[0], out[1] = at[1], out[2] = at[2];
     } else {
@@ -94,10 +113,21 @@ class CVectorColumn {
     }
   }
   bool AnyNonZero() const;
+  // Bytes held in memory (values left in a file hold none but the window's).
   size_t Bytes() const { return mFloats.capacity() * sizeof(float) + mDoubles.capacity() * sizeof(double); }
 
  private:
-  size_t Values() const { return mSingle ? mFloats.size() / 3 : mDoubles.size() / 3; }
+  size_t Values() const { return mFile ? mFileValues : mSingle ? mFloats.size() / 3 : mDoubles.size() / 3; }
+  void GetFromFile(size_t value, double out[3]) const {
+    size_t record = value, within = 0;
+    if (mPerRecord == 3) {
+      record = value / 3;
+      within = value - 3 * record;
+    }
+    float xyz[3];
+    std::memcpy(xyz, mFile->At(mFirst + record * mStride + within * sizeof xyz, sizeof xyz), sizeof xyz);
+    out[0] = xyz[0], out[1] = xyz[1], out[2] = xyz[2];
+  }
   size_t ValuesFor(size_t rows) const { return (rows + mRowsPerValue - 1) / mRowsPerValue; }
   // An STL facet's normal serves its three corners: that divisor is a constant.
   size_t ValueOf(size_t row) const {
@@ -108,6 +138,10 @@ class CVectorColumn {
   uint32_t mRowsPerValue = 1;
   std::vector<float> mFloats;
   std::vector<double> mDoubles;
+  std::shared_ptr<const CFileWindow> mFile;  // set: the values stay in this file
+  uint64_t mFirst = 0;
+  uint32_t mStride = 0, mPerRecord = 1;
+  size_t mFileValues = 0;
 };
 
 class CImportedMesh {
@@ -148,6 +182,9 @@ class CImportedMesh {
   void ReserveFacets(size_t facets, int32_t cornersEach);
   // Whether the corners are the running count 0, 1, 2, ... and not stored.
   bool CornersInRun() const { return mInRun; }
+  // Whether a file some columns left their values in has changed since (the
+  // values read from it now are then not those imported).
+  bool SourceChanged() const { return positions.FileChanged() || normals.FileChanged() || uvws.FileChanged(); }
 
   // Bytes the columns hold (capacities), for the memory account.
   size_t Bytes() const;

@@ -102,9 +102,13 @@ class CInputBytes {
         ::madvise(mMapped, mSize, MADV_SEQUENTIAL);
       }
     }
-    ::close(descriptor);
-    return ok;
+    // The descriptor stays open in the window, for readers whose meshes read
+    // the file again later.
+    if (ok) mWindow = CFileWindow::Take(descriptor, detail);
+    else ::close(descriptor);
+    return ok && mWindow;
   }
+  const std::shared_ptr<const CFileWindow>& Window() const { return mWindow; }
 
   bool ReadStandardInput(std::string* detail) {
     char buffer[1 << 16];
@@ -124,6 +128,7 @@ class CInputBytes {
   void* mMapped = nullptr;
   size_t mSize = 0;
   std::string mHeld;
+  std::shared_ptr<const CFileWindow> mWindow;
 };
 
 bool Dispatch(const CReadInput& input, const std::string& format, std::vector<CImportedMesh>* meshes, std::string* detail) {
@@ -249,9 +254,9 @@ bool KnownInputFormat(const std::string& format) {
 namespace {
 
 // Reads `bytes` (of `path`, empty for bytes from elsewhere) in `format`.
-bool ReadBytes(std::string_view bytes, const std::string& format, const std::string& stem,
-               const std::filesystem::path& path, const CImportOptions& options, std::vector<CImportedMesh>* meshes,
-               std::string* detail) {
+bool ReadBytes(std::string_view bytes, const std::shared_ptr<const CFileWindow>& file, const std::string& format,
+               const std::string& stem, const std::filesystem::path& path, const CImportOptions& options,
+               std::vector<CImportedMesh>* meshes, std::string* detail) {
   CReadProgress progress(&options.progress, bytes.size());
   CReadInput input;
   input.bytes = bytes;
@@ -260,6 +265,7 @@ bool ReadBytes(std::string_view bytes, const std::string& format, const std::str
   input.path = path;
   input.progress = &progress;
   input.warnings = options.warnings;
+  input.file = file;
   bool ok = false;
   try {
     progress.Report(0);
@@ -308,7 +314,7 @@ std::vector<CImportedMesh> ImportMeshFile(const std::filesystem::path& file, std
   if (standardInput && format.empty()) {
     detail = "needs --input-format to say what it holds";
   } else if (standardInput ? bytes.ReadStandardInput(&detail) : bytes.Map(file, &detail)) {
-    ok = ReadBytes(bytes.View(), format, standardInput ? "stdin" : file.stem().string(),
+    ok = ReadBytes(bytes.View(), bytes.Window(), format, standardInput ? "stdin" : file.stem().string(),
                    standardInput ? std::filesystem::path() : file, options, &meshes, &detail);
   }
   return Finish(ok, shownName, detail, std::move(meshes), error);
@@ -318,7 +324,7 @@ std::vector<CImportedMesh> ImportMeshBytes(std::string_view bytes, const std::st
                                            const CImportOptions& options) {
   std::vector<CImportedMesh> meshes;
   std::string detail;
-  const bool ok = ReadBytes(bytes, Lower(options.format), name, std::filesystem::path(), options, &meshes, &detail);
+  const bool ok = ReadBytes(bytes, nullptr, Lower(options.format), name, std::filesystem::path(), options, &meshes, &detail);
   return Finish(ok, name, detail, std::move(meshes), error);
 }
 

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,9 @@ struct CReadInput {
   std::filesystem::path path;  // empty for standard input
   CReadProgress* progress = nullptr;
   std::vector<std::string>* warnings = nullptr;
+  // The file itself, for a reader whose meshes may leave values in it; null
+  // for standard input and bytes from elsewhere.
+  std::shared_ptr<const CFileWindow> file;
 };
 
 // The text a reader should cancel with.

@@ -2,7 +2,10 @@
 // bytes plus 50 per facet its header counts; otherwise it must be ASCII text
 // beginning with "solid". Every facet keeps its own three corners (a soup),
 // each corner carrying the facet's normal, which is stored once for the three;
-// positions and normals stay in single precision, as the file holds them.
+// positions and normals stay in single precision, as the file holds them. A
+// large binary file's positions and normals stay in the file and are read
+// from its records when asked (FileWindow.h); smaller ones, and standard
+// input's, are held.
 //
 // Binary: one mesh. A facet whose attribute word has bit 15 set carries a
 // 5-bit colour (B G R from the low bits; R G B when the header holds
@@ -60,8 +63,15 @@ bool ReadBinary(const CReadInput& input, std::vector<CImportedMesh>* meshes, std
   mesh.normals.SetSingle(true);
   mesh.normals.SetRowsPerValue(3);
   const size_t corners = size_t(facets) * 3;
-  mesh.positions.Reserve(corners);
-  mesh.normals.Reserve(corners);
+  // From a file, positions and normals of a large mesh are read where the
+  // records hold them (checked here once), at the cost of the file staying
+  // open for the run; a small mesh's, and standard input's, are held.
+  constexpr uint32_t kFacetsLeftInFile = 16384;
+  const bool inFile = input.file && input.file->Size() == input.bytes.size() && facets >= kFacetsLeftInFile;
+  if (!inFile) {
+    mesh.positions.Reserve(corners);
+    mesh.normals.Reserve(corners);
+  }
   mesh.ReserveFacets(facets, 3);
   const unsigned char* record = bytes + 84;
   for (uint32_t f = 0; f < facets; ++f, record += 50) {
@@ -76,8 +86,10 @@ bool ReadBinary(const CReadInput& input, std::vector<CImportedMesh>* meshes, std
         *detail = "facet " + std::to_string(f) + " has a value that is not a finite number";
         return false;
       }
-    mesh.normals.AddFloats(values);
-    mesh.positions.AddFloats(values + 3, 3);
+    if (!inFile) {
+      mesh.normals.AddFloats(values);
+      mesh.positions.AddFloats(values + 3, 3);
+    }
     uint16_t attribute;
     std::memcpy(&attribute, record + 48, sizeof attribute);
     if (attribute & 0x8000u) {
@@ -93,6 +105,10 @@ bool ReadBinary(const CReadInput& input, std::vector<CImportedMesh>* meshes, std
     const int32_t first = int32_t(3 * f);
     const int32_t triangle[3] = {first, first + 1, first + 2};
     mesh.AddFacet(triangle, 3);
+  }
+  if (inFile) {
+    mesh.normals.ReadFrom(input.file, 84, 50, 1, facets);
+    mesh.positions.ReadFrom(input.file, 84 + 12, 50, 3, corners);
   }
   if (headerColor && mesh.colors.empty()) {
     // The header's colour is the material's, so every facet's.

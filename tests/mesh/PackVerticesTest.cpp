@@ -181,6 +181,23 @@ TEST(PackVertices, LowestOldIndexSurvivesAndCornersFollow) {
     CGroup group(nullptr);
     EXPECT_TRUE(group.PackVertices(true, nullptr));
   }
+  {
+    // Nothing to merge: every vertex stays as it was, flags included (the
+    // flags words serve packing as scratch on the way).
+    CGroup group(nullptr);
+    for (int i = 0; i < 50; ++i) PutVertex(group, static_cast<float>(i % 10), static_cast<float>(i / 10), 0);
+    PutFacet(group, {49, 0, 7});
+    TVector<int> newToOld;
+    ASSERT_TRUE(group.PackVertices(true, &newToOld));
+    ASSERT_EQ(group.vertices.count, 50u);
+    ASSERT_EQ(newToOld.count, 50u);
+    for (int i = 0; i < 50; ++i) {
+      EXPECT_EQ(newToOld[size_t(i)], i);
+      EXPECT_EQ(group.vertices[size_t(i)].flags, 0u) << i;
+      EXPECT_EQ(group.vertices[size_t(i)].pos.x, static_cast<float>(i % 10)) << i;
+    }
+    EXPECT_EQ(Corners(group.facets[0]), (std::vector<int>{49, 0, 7}));
+  }
   EXPECT_EQ(task.LiveBlocks(), 0u);
 }
 
@@ -226,8 +243,8 @@ TEST(PackVertices, CancelAndRefusedMemory) {
   for (size_t refused = 1; refused <= 5; ++refused) {
     CGroup group(nullptr);
     for (int i = 0; i < 40; ++i) PutVertex(group, static_cast<float>(i % 7), 0, 0);
-    // remap, hash table (where the sort works too), histogram, index map, the
-    // trimmed vertices
+    // hash table (where the sort works too), histogram, index map, remap,
+    // the trimmed vertices
     task.FailAllocation(refused);
     TVector<int> newToOld;
     EXPECT_THROW(group.PackVertices(true, &newToOld), const char*);

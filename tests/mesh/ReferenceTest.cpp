@@ -192,7 +192,9 @@ TEST(MeshReference, PackingAndEdgesAgreeWithThePlainRulesOnRandomMeshes) {
     for (size_t f = 0; f < mesh.facets.size(); ++f) {
       const CFacet& facet = group.facets[f];
       EXPECT_EQ(facet.color, plain.red[f] ? RedFacetColor() : 7u) << round << " facet " << f;
-      if (facet.count > 2) EXPECT_EQ(std::vector<int>(facet.edge, facet.edge + facet.count), plain.edgeOf[f]);
+      if (facet.count > 2) {
+        EXPECT_EQ(std::vector<int>(facet.edge, facet.edge + facet.count), plain.edgeOf[f]);
+      }
     }
     TVector<CEdge*> out;
     ASSERT_GE(group.GetSurfEdge(out), 0);

@@ -2,6 +2,7 @@
 // the instance data block.
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -21,9 +22,9 @@ const std::vector<uint8_t> kExampleStream = {0x57, 0x49, 0x52, 0x45, 0x00, 0x01,
 std::vector<uint8_t> Block(const void* slot, size_t slotSize, const std::vector<uint8_t>& stream) {
   // The slot's bytes as a little-endian build stores an address of that width.
   const uint64_t address = reinterpret_cast<uintptr_t>(slot);
-  std::vector<uint8_t> block(slotSize);
+  std::vector<uint8_t> block(slotSize + stream.size());
   memcpy(block.data(), &address, slotSize);
-  block.insert(block.end(), stream.begin(), stream.end());
+  std::copy(stream.begin(), stream.end(), block.begin() + std::ptrdiff_t(slotSize));
   return block;
 }
 
@@ -57,9 +58,9 @@ TEST(WireTag, FirstCommandMakesDefaultsAndStoresThem) {
 TEST(WireTag, ThirtyTwoBitBlockLoadsAndIsRewrittenInThisBuildsLayout) {
   WireHost host;
   uint32_t oldSlot = 0x12345678;  // an address from another process
-  std::vector<uint8_t> block(4);
+  std::vector<uint8_t> block(4 + kExampleStream.size());
   memcpy(block.data(), &oldSlot, 4);
-  block.insert(block.end(), kExampleStream.begin(), kExampleStream.end());
+  std::copy(kExampleStream.begin(), kExampleStream.end(), block.begin() + 4);
   host.SetBlock(block);
 
   CWireTag* tag = CWireTag::Get1Wire();
