@@ -585,8 +585,8 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
       CFrameResult result;
       result.frame = int32_t(frame);
       const auto writingStarted = std::chrono::steady_clock::now();
-      // The output reads the wires where the host holds them; a preview and
-      // standard output take a copy.
+      // The output and a preview read the wires where the host holds them;
+      // standard output, written after the module has finished, takes a copy.
       std::vector<CReceivedWires> received;
       for (int p = 0; p < host.GroupCount(); ++p) received.emplace_back(plan.meshes[size_t(p)].name, host.Received(p));
       cliio::CWireSources sources;
@@ -598,15 +598,11 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
         counts.segments = wires.SegmentCount();
         result.groups.push_back(counts);
       }
-      auto copyWires = [&] {
-        std::vector<cliio::CWireGroup> copies;
-        for (int p = 0; p < host.GroupCount(); ++p) copies.push_back(WiresOf(plan.meshes[size_t(p)].name, host.Received(p)));
-        return copies;
-      };
-      std::vector<cliio::CWireGroup> groups;
       if (plan.toStdout) {
         // Standard output is written only when everything else is in place.
-        standardOutputGroups = copyWires();
+        standardOutputGroups.clear();
+        for (int p = 0; p < host.GroupCount(); ++p)
+          standardOutputGroups.push_back(WiresOf(plan.meshes[size_t(p)].name, host.Received(p)));
       } else {
         const std::filesystem::path output =
             plan.outputPattern ? std::filesystem::path(plan.outputPattern->NameFor(result.frame)) : plan.output;
@@ -619,10 +615,8 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
         cliio::CPreviewOptions previewOptions = plan.previewOptions;
         previewOptions.caption.hasFrame = plan.frames;
         previewOptions.caption.frame = result.frame;
-        if (!plan.toStdout) groups = copyWires();
         SetPhase("drawing " + preview.string());
-        running = stage.StagePreview(preview, plan.toStdout ? standardOutputGroups : groups, plan.meshes,
-                                     previewOptions, &writeError);
+        running = stage.StagePreview(preview, sources, plan.meshes, previewOptions, &writeError);
       }
       results.push_back(std::move(result));
       writingSeconds += SecondsSince(writingStarted);

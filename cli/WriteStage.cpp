@@ -176,7 +176,7 @@ bool CWriteStage::StageWires(const fs::path& output, cliio::WireFormat format, c
   return true;
 }
 
-bool CWriteStage::StagePreview(const fs::path& file, const std::vector<cliio::CWireGroup>& groups,
+bool CWriteStage::StagePreview(const fs::path& file, const cliio::CWireSources& groups,
                                const std::vector<cliio::CImportedMesh>& meshes, const cliio::CPreviewOptions& options,
                                std::string* error) {
   // The preview writer writes whole files: it draws into the temporary's name

@@ -52,7 +52,8 @@ class CWriteStage {
   bool StageWires(const std::filesystem::path& output, cliio::WireFormat format, const cliio::CWireSources& groups,
                   std::string* error);
   // Draws a preview (Preview.h) into a new temporary for `file`.
-  bool StagePreview(const std::filesystem::path& file, const std::vector<cliio::CWireGroup>& groups,
+  // The groups are read in place while it draws.
+  bool StagePreview(const std::filesystem::path& file, const cliio::CWireSources& groups,
                     const std::vector<cliio::CImportedMesh>& meshes, const cliio::CPreviewOptions& options,
                     std::string* error);
   // Writes `bytes` to a new temporary for `file`.

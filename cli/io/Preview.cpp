@@ -85,7 +85,7 @@ std::string Fit(cairo_t* cairo, const std::string& text, double width) {
   return "";
 }
 
-void DrawWires(unsigned char* pixels, int stride, const std::vector<CWireGroup>& wires,
+void DrawWires(unsigned char* pixels, int stride, const CWireSources& wires,
                const std::vector<CImportedMesh>& meshes, PreviewView view) {
   CViewFit fit(view);
   for (const CImportedMesh& mesh : meshes)
@@ -94,8 +94,7 @@ void DrawWires(unsigned char* pixels, int stride, const std::vector<CWireGroup>&
       CMeshView(mesh).Position(v, position);
       fit.Include(position, false);
     }
-  for (const CWireGroup& group : wires)
-    for (const CWireVertex& vertex : group.vertices) fit.Include(vertex.position, true);
+  IncludeWires(wires, &fit);
   fit.Settle(kPreviewWidth, kPreviewHeight, kMargin);
 
   CRaster raster(pixels, stride, 0, kPreviewHeaderHeight, kPreviewWidth, kPreviewHeight);
@@ -143,7 +142,7 @@ void DrawWires(unsigned char* pixels, int stride, const std::vector<CWireGroup>&
   }
 }
 
-void DrawText(cairo_t* cairo, const std::vector<CWireGroup>& wires, const CPreviewOptions& options,
+void DrawText(cairo_t* cairo, const CWireSources& wires, const CPreviewOptions& options,
               const CPreviewLayout& layout) {
   SelectPreviewFont(cairo);
   // The header band.
@@ -179,7 +178,7 @@ void DrawText(cairo_t* cairo, const std::vector<CWireGroup>& wires, const CPrevi
     cairo_fill(cairo);
     cairo_set_source_rgb(cairo, 0.1, 0.1, 0.12);
     cairo_move_to(cairo, row.x + kLegendSwatch + 6, row.y + 12);
-    cairo_show_text(cairo, Fit(cairo, CleanText(wires[g].name), textWidth).c_str());
+    cairo_show_text(cairo, Fit(cairo, CleanText(wires[g]->Name()), textWidth).c_str());
   }
   if (layout.unlisted > 0) {
     cairo_set_source_rgb(cairo, 0.45, 0.45, 0.5);
@@ -252,7 +251,7 @@ bool EncodePng(cairo_surface_t* surface, std::string* bytes, std::string* failur
   return true;
 }
 
-bool RenderPng(const std::vector<CWireGroup>& wires, const std::vector<CImportedMesh>& meshes,
+bool RenderPng(const CWireSources& wires, const std::vector<CImportedMesh>& meshes,
                const CPreviewOptions& options, std::string* bytes, std::string* failure) {
   const CPreviewLayout layout = LayoutPreview(wires.size());
   // Released however the drawing ends, also by memory running out in it.
@@ -327,53 +326,68 @@ void CViewFit::Settle(double width, double height, double margin) {
   mCentreY = mLowY / 2 + mHighY / 2;
 }
 
-std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit) {
+void IncludeWires(const CWireSources& wires, CViewFit* fit) {
+  for (const CWireSource* group : wires)
+    ForEachVertex(*group, [fit](size_t, const CWireVertex& vertex) {
+      fit->Include(vertex.position, true);
+      return true;
+    });
+}
+
+std::vector<CDepthSegment> SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit) {
   // A counting sort on the nearness in 4096 steps: linear, and finer than
   // any difference the picture can show. Equal steps keep their order. The
-  // first pass counts, the second writes each segment straight into its place.
+  // first pass counts, the second writes each segment straight into its place;
+  // each reads a group's vertices once, a run at a time, and keeps only that
+  // group's nearness (and, in the second, places).
   constexpr size_t kSteps = 4096;
-  std::vector<size_t> firstVertex(wires.size() + 1, 0);
-  for (size_t g = 0; g < wires.size(); ++g) firstVertex[g + 1] = firstVertex[g] + wires[g].vertices.size();
-  std::vector<float> nearness(firstVertex.back());
-  size_t segmentCount = 0;
-  for (const CWireGroup& group : wires) segmentCount += group.segments.size();
-  std::vector<uint16_t> steps;  // each segment's, in group order
-  steps.reserve(segmentCount);
+  auto stepOf = [](float depth) { return std::min(kSteps - 1, size_t(std::max(0.0f, depth) * float(kSteps))); };
+  std::vector<float> closeness;
   std::vector<size_t> start(kSteps + 1, 0);
-  for (size_t g = 0; g < wires.size(); ++g) {
-    const CWireGroup& group = wires[g];
-    float* closeness = nearness.data() + firstVertex[g];
-    for (size_t v = 0; v < group.vertices.size(); ++v) closeness[v] = float(fit.Nearness(group.vertices[v].position));
-    for (const CWireSegment& segment : group.segments) {
-      const float depth = (closeness[size_t(segment.a)] + closeness[size_t(segment.b)]) / 2;
-      const size_t step = std::min(kSteps - 1, size_t(std::max(0.0f, depth) * float(kSteps)));
-      steps.push_back(uint16_t(step));
-      ++start[step + 1];
-    }
+  size_t segmentCount = 0;
+  for (const CWireSource* group : wires) {
+    closeness.resize(group->VertexCount());
+    ForEachVertex(*group, [&](size_t v, const CWireVertex& vertex) {
+      closeness[v] = float(fit.Nearness(vertex.position));
+      return true;
+    });
+    segmentCount += group->SegmentCount();
+    ForEachSegment(*group, [&](size_t, const CWireSegment& segment) {
+      ++start[stepOf((closeness[size_t(segment.a)] + closeness[size_t(segment.b)]) / 2) + 1];
+      return true;
+    });
   }
   for (size_t i = 1; i <= kSteps; ++i) start[i] += start[i - 1];
   std::vector<CDepthSegment> sorted(segmentCount);
   std::vector<float> placed;
-  size_t s = 0;
   for (size_t g = 0; g < wires.size(); ++g) {
-    const CWireGroup& group = wires[g];
-    const float* closeness = nearness.data() + firstVertex[g];
-    placed.resize(group.vertices.size() * 2);
-    for (size_t v = 0; v < group.vertices.size(); ++v) {
+    const CWireSource& group = *wires[g];
+    closeness.resize(group.VertexCount());
+    placed.resize(group.VertexCount() * 2);
+    ForEachVertex(group, [&](size_t v, const CWireVertex& vertex) {
+      closeness[v] = float(fit.Nearness(vertex.position));
       double x, y;
       // Every wire point was fitted into the picture; one that still lands
       // far off it (only the non-finite do) is left out.
-      const bool placeable = fit.Place(group.vertices[v].position, &x, &y) && std::fabs(x) < 1e9 && std::fabs(y) < 1e9;
+      const bool placeable = fit.Place(vertex.position, &x, &y) && std::fabs(x) < 1e9 && std::fabs(y) < 1e9;
       placed[2 * v] = placeable ? float(x) : NAN;
       placed[2 * v + 1] = placeable ? float(y) : NAN;
-    }
-    for (const CWireSegment& segment : group.segments) {
+      return true;
+    });
+    ForEachSegment(group, [&](size_t, const CWireSegment& segment) {
       const size_t a = size_t(segment.a), b = size_t(segment.b);
-      sorted[start[steps[s++]]++] = {placed[2 * a],     placed[2 * a + 1], placed[2 * b], placed[2 * b + 1],
-                                     (closeness[a] + closeness[b]) / 2, uint32_t(g)};
-    }
+      const float depth = (closeness[a] + closeness[b]) / 2;
+      sorted[start[stepOf(depth)]++] = {placed[2 * a], placed[2 * a + 1], placed[2 * b], placed[2 * b + 1], depth,
+                                        uint32_t(g)};
+      return true;
+    });
   }
   return sorted;
+}
+
+std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit) {
+  std::vector<CWireGroupSource> views;
+  return SegmentsFarToNear(SourcesOf(wires, &views), fit);
 }
 
 std::string CleanText(const std::string& text) {
@@ -413,10 +427,15 @@ std::string EscapeMarkup(const std::string& text) {
 }
 
 std::string PreviewHeader(const CPreviewCaption& caption, const std::vector<CWireGroup>& wires) {
+  std::vector<CWireGroupSource> views;
+  return PreviewHeader(caption, SourcesOf(wires, &views));
+}
+
+std::string PreviewHeader(const CPreviewCaption& caption, const CWireSources& wires) {
   size_t polylines = 0, segments = 0;
-  for (const CWireGroup& group : wires) {
-    polylines += CountPolylines(group.segments);
-    segments += group.segments.size();
+  for (const CWireSource* group : wires) {
+    polylines += CountPolylines(*group);
+    segments += group->SegmentCount();
   }
   const char* dot = " \xC2\xB7 ";
   std::string header = caption.source.empty() ? "wires" : caption.source;
@@ -464,6 +483,12 @@ CPreviewLayout LayoutPreview(size_t groupCount) {
 }
 
 bool WritePreview(const std::filesystem::path& file, const std::vector<CWireGroup>& wires,
+                  const std::vector<CImportedMesh>& meshes, const CPreviewOptions& options, std::string* error) {
+  std::vector<CWireGroupSource> views;
+  return WritePreview(file, SourcesOf(wires, &views), meshes, options, error);
+}
+
+bool WritePreview(const std::filesystem::path& file, const CWireSources& wires,
                   const std::vector<CImportedMesh>& meshes, const CPreviewOptions& options, std::string* error) {
   std::string extension = file.extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),

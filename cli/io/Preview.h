@@ -42,6 +42,7 @@ struct CPreviewOptions {
 
 // "engine.glb · mode 0 · push 0 · scale 1 · 120 wires · 480 segments" for
 // these groups (wires are the polylines JoinPolylines makes).
+std::string PreviewHeader(const CPreviewCaption& caption, const CWireSources& wires);
 std::string PreviewHeader(const CPreviewCaption& caption, const std::vector<CWireGroup>& wires);
 
 // The still pictures: a header band on top, the view below it, the legend in
@@ -74,7 +75,10 @@ CPreviewLayout LayoutPreview(size_t groupCount);
 // Written atomically (AtomicFile.h). False with *error, one line beginning
 // with `file`, for another extension, wires that fail CheckWireGroups, or a
 // failed write. Mesh corners out of range and non-finite mesh points are left
-// out. REQUIRES: error != nullptr.
+// out. The wires are read where they are, a run at a time, and not copied.
+// REQUIRES: error != nullptr.
+bool WritePreview(const std::filesystem::path& file, const CWireSources& wires,
+                  const std::vector<CImportedMesh>& meshes, const CPreviewOptions& options, std::string* error);
 bool WritePreview(const std::filesystem::path& file, const std::vector<CWireGroup>& wires,
                   const std::vector<CImportedMesh>& meshes, const CPreviewOptions& options, std::string* error);
 

@@ -109,7 +109,7 @@ li label { display: flex; align-items: center; gap: 5px; padding: 1px 0; cursor:
 
 }  // namespace
 
-std::string RenderPage(const std::vector<CWireGroup>& wires, const std::vector<CImportedMesh>& meshes,
+std::string RenderPage(const CWireSources& wires, const std::vector<CImportedMesh>& meshes,
                        const CPreviewOptions& options) {
   // Centre and radius of everything shown; positions are stored relative to
   // the centre so that float precision goes where the model is.
@@ -121,8 +121,11 @@ std::string RenderPage(const std::vector<CWireGroup>& wires, const std::vector<C
       high[i] = std::fmax(high[i], p[i]);
     }
   };
-  for (const CWireGroup& group : wires)
-    for (const CWireVertex& vertex : group.vertices) include(vertex.position);
+  for (const CWireSource* group : wires)
+    ForEachVertex(*group, [&](size_t, const CWireVertex& vertex) {
+      include(vertex.position);
+      return true;
+    });
   for (const CImportedMesh& mesh : meshes)
     for (size_t v = 0; v < CMeshView(mesh).VertexCount(); ++v) {
       double position[3];
@@ -150,27 +153,31 @@ std::string RenderPage(const std::vector<CWireGroup>& wires, const std::vector<C
   data["centre"] = {centre[0], centre[1], centre[2]};
   data["radius"] = radius;
   data["groups"] = nlohmann::json::array();
-  std::string bytes;
+  // A group's positions and u are gathered in one pass over its vertices.
+  std::string bytes, us;
   for (size_t g = 0; g < wires.size(); ++g) {
-    const CWireGroup& group = wires[g];
+    const CWireSource& group = *wires[g];
     nlohmann::json entry;
-    entry["name"] = CleanText(group.name);
+    entry["name"] = CleanText(group.Name());
     entry["colour"] = HexColour(GroupColor(g));
-    entry["wires"] = CountPolylines(group.segments);
-    entry["segments"] = group.segments.size();
+    entry["wires"] = CountPolylines(group);
+    entry["segments"] = group.SegmentCount();
     bytes.clear();
-    for (const CWireVertex& vertex : group.vertices) appendPosition(&bytes, vertex.position);
+    us.clear();
+    ForEachVertex(group, [&](size_t, const CWireVertex& vertex) {
+      appendPosition(&bytes, vertex.position);
+      AppendValue(&us, uint16_t(std::lround(std::fmin(1.0, std::fmax(0.0, vertex.u)) * 65535.0)));
+      return true;
+    });
     entry["positions"] = buffers.Add(bytes);
     bytes.clear();
-    for (const CWireSegment& segment : group.segments) {
+    ForEachSegment(group, [&](size_t, const CWireSegment& segment) {
       AppendValue(&bytes, uint32_t(segment.a));
       AppendValue(&bytes, uint32_t(segment.b));
-    }
+      return true;
+    });
     entry["indices"] = buffers.Add(bytes);
-    bytes.clear();
-    for (const CWireVertex& vertex : group.vertices)
-      AppendValue(&bytes, uint16_t(std::lround(std::fmin(1.0, std::fmax(0.0, vertex.u)) * 65535.0)));
-    entry["u"] = buffers.Add(bytes);
+    entry["u"] = buffers.Add(us);
     data["groups"].push_back(std::move(entry));
   }
   // The meshes as one set of triangles (quads split in two); points, lines,

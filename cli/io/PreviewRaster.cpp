@@ -30,6 +30,20 @@ inline int Ceil(double value) {
   return whole + (double(whole) < value);
 }
 
+// The index of the lowest set bit. REQUIRES: bits != 0.
+inline int LowestBit(uint64_t bits) {
+#if defined(__GNUC__)
+  return __builtin_ctzll(bits);
+#else
+  int index = 0;
+  while (!(bits & 1)) {
+    bits >>= 1;
+    ++index;
+  }
+  return index;
+#endif
+}
+
 uint32_t Pack(const CPaint& colour) {
   auto channel = [](double value) { return uint32_t(std::clamp(value, 0.0, 1.0) * 255 + 0.5); };
   return (channel(colour.red) << 16) | (channel(colour.green) << 8) | channel(colour.blue);
@@ -85,8 +99,10 @@ void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, doubl
   const int firstRow = Ceil(std::clamp(y0 - 0.5, double(mTop), double(mBottom)));
   const int lastRow = Floor(std::clamp(y2 - 0.5, mTop - 1.0, double(mBottom - 1)));
   if (firstRow > lastRow) return;  // a small facet between pixel centres, or one off the picture
-  const int width = mRight - mLeft, height = mBottom - mTop;
-  if (mSpanEdges.empty()) mSpanEdges.assign(size_t(width + 1) * size_t(height), 0);
+  if (mCovered.empty()) {
+    mCoveredWords = size_t(mRight - mLeft) / 64 + 1;
+    mCovered.assign(mCoveredWords * size_t(mBottom - mTop), 0);
+  }
   const double longSlope = (x2 - x0) / (y2 - y0);
   const double upperSlope = y1 > y0 ? (x1 - x0) / (y1 - y0) : 0, lowerSlope = y2 > y1 ? (x2 - x1) / (y2 - y1) : 0;
   for (int row = firstRow; row <= lastRow; ++row) {
@@ -99,32 +115,39 @@ void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, doubl
       shortX = y2 > y1 ? x1 + (y - y1) * lowerSlope : x1;
     const double left = std::min(longX, shortX), right = std::max(longX, shortX);
     if (!(left <= right)) continue;  // not a number after all: a sliver too thin to divide by
-    const int from = Ceil(std::clamp(left - 0.5, double(mLeft), double(mRight)));
-    const int to = Floor(std::clamp(right - 0.5, mLeft - 1.0, double(mRight - 1)));
-    // The span's two ends, not its pixels: a facet's rows are a pixel or two
-    // wide, and a loop over them costs more in branches than in stores. A
-    // row between pixel centres (most rows of a small facet) has from ==
-    // to + 1 (left <= right and the clamps keep it so): its two marks cancel,
-    // cheaper than a branch that goes either way at random.
-    int32_t* edges = mSpanEdges.data() + size_t(row - mTop) * size_t(width + 1);
-    ++edges[from - mLeft];
-    --edges[to + 1 - mLeft];
+    // Clamped by min and max, which compile without branches (std::clamp
+    // here took a branch each way); the same for numbers, which these are.
+    const int from = Ceil(std::min(std::max(left - 0.5, double(mLeft)), double(mRight)));
+    const int to = Floor(std::min(std::max(right - 0.5, mLeft - 1.0), double(mRight - 1)));
+    // The columns [first, end) of the clip rectangle; left <= right and the
+    // clamps keep first <= end. Most rows of a small facet lie between pixel
+    // centres (first == end) and most others within one word: both are the
+    // first case, whose masks then have no bit in common, so such a row
+    // costs no branch that goes either way at random.
+    const unsigned first = unsigned(from - mLeft), end = unsigned(to + 1 - mLeft);
+    uint64_t* words = mCovered.data() + size_t(row - mTop) * mCoveredWords;
+    const unsigned firstWord = first / 64, endWord = end / 64;
+    const uint64_t fromFirst = ~uint64_t(0) << (first % 64), beforeEnd = (uint64_t(1) << (end % 64)) - 1;
+    if (firstWord == endWord) {
+      words[firstWord] |= fromFirst & beforeEnd;
+    } else {
+      words[firstWord] |= fromFirst;
+      for (unsigned w = firstWord + 1; w < endWord; ++w) words[w] = ~uint64_t(0);
+      words[endWord] |= beforeEnd;  // the spare bit: endWord is a word of the row
+    }
   }
 }
 
 void CRaster::Tint(const CPaint& colour, double opacity) {
-  if (mSpanEdges.empty()) return;
+  if (mCovered.empty()) return;
   const uint32_t target = Pack(colour);
   const int weight = int(std::clamp(opacity, 0.0, 1.0) * 256 + 0.5);
-  const int width = mRight - mLeft;
   for (int y = mTop; y < mBottom; ++y) {
-    const int32_t* edges = &mSpanEdges[size_t(y - mTop) * size_t(width + 1)];
+    const uint64_t* words = &mCovered[size_t(y - mTop) * mCoveredWords];
     unsigned char* row = mPixels + std::ptrdiff_t(y) * mStride + std::ptrdiff_t(mLeft) * 4;
-    int32_t spans = 0;  // the covered spans over this pixel
-    for (int x = 0; x < width; ++x) {
-      spans += edges[x];
-      if (spans > 0) Mix(row + std::ptrdiff_t(x) * 4, target, weight);
-    }
+    for (size_t w = 0; w < mCoveredWords; ++w)
+      for (uint64_t bits = words[w]; bits != 0; bits &= bits - 1)
+        Mix(row + std::ptrdiff_t(w * 64 + size_t(LowestBit(bits))) * 4, target, weight);
   }
 }
 

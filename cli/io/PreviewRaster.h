@@ -6,6 +6,7 @@
 #ifndef TRESSEL_CLI_IO_PREVIEWRASTER_H
 #define TRESSEL_CLI_IO_PREVIEWRASTER_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include <vector>
@@ -43,11 +44,13 @@ class CRaster {
 
   unsigned char* mPixels;
   int mStride, mLeft, mTop, mRight, mBottom;
-  // Once Cover ran, for each row of the clip rectangle and one column past
-  // it: the covered spans that start at a column less those that end just
-  // before it, so that a running sum along the row counts the spans over
-  // each pixel.
-  std::vector<int32_t> mSpanEdges;
+  // Once Cover ran: a bit for each pixel of the clip rectangle, set when a
+  // facet covers it; each row starts on a word and has at least one bit to
+  // spare at its end. At an eighth of a byte a pixel the mask stays in the
+  // processor's cache, where the hundreds of thousands of small facets of a
+  // dense model mark it in no particular order.
+  std::vector<uint64_t> mCovered;
+  size_t mCoveredWords = 0;  // a row's
 };
 
 }  // namespace cliio

@@ -97,7 +97,11 @@ struct CDepthSegment {
   float nearness;
   uint32_t group;
 };
+std::vector<CDepthSegment> SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit);
 std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit);
+
+// Includes every vertex of `wires` in `fit` as a wire point.
+void IncludeWires(const CWireSources& wires, CViewFit* fit);
 
 // `text` as valid UTF-8 without control characters (a bad byte becomes '?',
 // a control character a space): group and file names go into XML, HTML and
@@ -107,9 +111,9 @@ std::string CleanText(const std::string& text);
 std::string EscapeMarkup(const std::string& text);
 
 // The SVG picture (PreviewSvg.cpp) and the HTML page (PreviewPage.cpp).
-std::string RenderSvg(const std::vector<CWireGroup>& wires, const std::vector<CImportedMesh>& meshes,
+std::string RenderSvg(const CWireSources& wires, const std::vector<CImportedMesh>& meshes,
                       const CPreviewOptions& options);
-std::string RenderPage(const std::vector<CWireGroup>& wires, const std::vector<CImportedMesh>& meshes,
+std::string RenderPage(const CWireSources& wires, const std::vector<CImportedMesh>& meshes,
                        const CPreviewOptions& options);
 
 // The legend's text for a group and the note for shared colours, in both pictures.

@@ -80,7 +80,7 @@ class CPathText {
 
 }  // namespace
 
-std::string RenderSvg(const std::vector<CWireGroup>& wires, const std::vector<CImportedMesh>& meshes,
+std::string RenderSvg(const CWireSources& wires, const std::vector<CImportedMesh>& meshes,
                       const CPreviewOptions& options) {
   const CPreviewLayout layout = LayoutPreview(wires.size());
   CViewFit fit(options.view);
@@ -97,8 +97,7 @@ std::string RenderSvg(const std::vector<CWireGroup>& wires, const std::vector<CI
       meshEdges += corners == 2 ? 1 : corners > 2 && corners <= 4 ? size_t(corners) : 0;
     }
   }
-  for (const CWireGroup& group : wires)
-    for (const CWireVertex& vertex : group.vertices) fit.Include(vertex.position, true);
+  IncludeWires(wires, &fit);
   fit.Settle(kPreviewWidth, kPreviewHeight, kMargin);
   auto tenths = [&fit](const double position[3], long* x, long* y) {
     double px, py;
@@ -150,46 +149,74 @@ std::string RenderSvg(const std::vector<CWireGroup>& wires, const std::vector<CI
     svg += "<path id=\"mesh\" stroke=\"#4d5261\" stroke-opacity=\".12\" stroke-width=\"1\" d=\"" + path.Text() + "\"/>\n";
   }
 
-  std::vector<float> nearness;
+  // A group's vertices once each: their nearness and place in tenths.
+  struct CPoint {
+    long x, y;
+    float nearness;
+    bool placed;
+  };
+  std::vector<CPoint> points;
   for (size_t g = 0; g < wires.size(); ++g) {
-    const CWireGroup& group = wires[g];
-    nearness.resize(group.vertices.size());
-    for (size_t v = 0; v < group.vertices.size(); ++v) nearness[v] = float(fit.Nearness(group.vertices[v].position));
+    const CWireSource& group = *wires[g];
+    points.resize(group.VertexCount());
+    ForEachVertex(group, [&](size_t v, const CWireVertex& vertex) {
+      CPoint& point = points[v];
+      point.nearness = float(fit.Nearness(vertex.position));
+      point.placed = tenths(vertex.position, &point.x, &point.y);
+      return true;
+    });
+    // The polylines of JoinPolylines, met a segment at a time: a segment is
+    // drawn once the next one shows whether it ends its polyline, which a
+    // ring's closing needs to know.
     CPathText bands[kBands];
-    for (const std::vector<int32_t>& polyline : JoinPolylines(group.segments)) {
-      int previousBand = -1;
-      long startX = 0, startY = 0;
-      bool moved = false, whole = true;  // whole: one run from the polyline's start
-      const bool ring = polyline.size() > 2 && polyline.front() == polyline.back();
-      for (size_t i = 1; i < polyline.size(); ++i) {
-        const CWireVertex& a = group.vertices[size_t(polyline[i - 1])];
-        const CWireVertex& b = group.vertices[size_t(polyline[i])];
-        long ax, ay, bx, by;
-        if (!tenths(a.position, &ax, &ay) || !tenths(b.position, &bx, &by)) {
-          previousBand = -1;
-          whole = false;
-          continue;
-        }
-        const double near = (nearness[size_t(polyline[i - 1])] + nearness[size_t(polyline[i])]) / 2;
+    int previousBand = -1;
+    long startX = 0, startY = 0;
+    bool moved = false, whole = true;  // whole: one run from the polyline's start
+    int32_t polylineStart = 0;         // the polyline's first vertex
+    size_t drawn = 0;                  // its segments drawn so far
+    auto draw = [&](const CWireSegment& segment, bool last) {
+      const bool first = drawn++ == 0;
+      const bool ring = last && drawn > 1 && segment.b == polylineStart;
+      const CPoint& a = points[size_t(segment.a)];
+      const CPoint& b = points[size_t(segment.b)];
+      if (!a.placed || !b.placed) {
+        previousBand = -1;
+        whole = false;
+      } else {
+        const double near = (a.nearness + b.nearness) / 2;
         const int band = std::min(kBands - 1, int(near * kBands));
         if (band != previousBand) {
-          whole = previousBand < 0 && i == 1;
+          whole = previousBand < 0 && first;
           if (previousBand >= 0 && !moved) bands[previousBand].Dot();
-          bands[band].MoveTo(ax, ay);
-          startX = ax;
-          startY = ay;
+          bands[band].MoveTo(a.x, a.y);
+          startX = a.x;
+          startY = a.y;
           moved = false;
         }
-        if (ring && whole && i + 1 == polyline.size())
+        if (ring && whole)
           bands[band].Close(startX, startY);  // the ring's last segment
         else
-          bands[band].LineTo(bx, by);
-        moved = moved || bx != startX || by != startY;
+          bands[band].LineTo(b.x, b.y);
+        moved = moved || b.x != startX || b.y != startY;
         previousBand = band;
       }
-      if (previousBand >= 0 && !moved) bands[previousBand].Dot();
-    }
-    const std::string name = EscapeMarkup(CleanText(group.name));
+      if (last) {
+        if (previousBand >= 0 && !moved) bands[previousBand].Dot();
+        previousBand = -1;
+        moved = false;
+        whole = true;
+        drawn = 0;
+      }
+    };
+    CWireSegment pending;
+    ForEachSegment(group, [&](size_t s, const CWireSegment& segment) {
+      if (s > 0) draw(pending, pending.b != segment.a);
+      if (s == 0 || pending.b != segment.a) polylineStart = segment.a;
+      pending = segment;
+      return true;
+    });
+    if (group.SegmentCount() > 0) draw(pending, true);
+    const std::string name = EscapeMarkup(CleanText(group.Name()));
     svg += "<g id=\"group-" + std::to_string(g + 1) + "\" data-name=\"" + name + "\"><title>" + name + "</title>\n";
     for (int band = 0; band < kBands; ++band) {
       if (bands[band].Text().empty()) continue;
@@ -215,7 +242,7 @@ std::string RenderSvg(const std::vector<CWireGroup>& wires, const std::vector<CI
       svg += "<rect x=\"" + std::to_string(row.x) + "\" y=\"" + std::to_string(row.y + 3) + "\" width=\"" +
              std::to_string(kLegendSwatch) + "\" height=\"" + std::to_string(kLegendSwatch) + "\" fill=\"" +
              Hex(GroupColor(g), 1.0) + "\"/><text x=\"" + std::to_string(row.x + kLegendSwatch + 6) + "\" y=\"" +
-             std::to_string(row.y + 12) + "\" fill=\"#1a1a1f\">" + EscapeMarkup(CleanText(wires[g].name)) + "</text>\n";
+             std::to_string(row.y + 12) + "\" fill=\"#1a1a1f\">" + EscapeMarkup(CleanText(wires[g]->Name())) + "</text>\n";
     }
     if (layout.unlisted)
       svg += "<text x=\"" + std::to_string(layout.moreRow.x) + "\" y=\"" + std::to_string(layout.moreRow.y + 12) +

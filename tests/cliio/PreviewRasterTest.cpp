@@ -187,6 +187,29 @@ TEST(PreviewRaster, CoverMarksPixelCentresOnce) {
   EXPECT_EQ(square.At(30, 25), 0xFFFFFFu);
 }
 
+// Spans of the mask that start, end or run across the 64-pixel words it is
+// kept in, up to the clip rectangle's last column: exactly the pixels whose
+// centres are inside, counted from the clip rectangle's left edge.
+TEST(PreviewRaster, CoverSpansAcrossMaskWords) {
+  const int inner = CCanvas::kWidth - 2 * CCanvas::kBorder;
+  const int spans[][2] = {{60, 64}, {63, 65}, {64, 64}, {64, 128}, {0, 129}, {127, 128}, {100, inner}, {0, inner}, {1, 2}};
+  for (const auto& span : spans) {
+    SCOPED_TRACE(std::to_string(span[0]) + "-" + std::to_string(span[1]));
+    CCanvas canvas;
+    const double left = CCanvas::kBorder + span[0], right = CCanvas::kBorder + span[1], top = 30, bottom = 33;
+    canvas.raster.Cover(left, top, right, top, right, bottom);
+    canvas.raster.Cover(left, top, right, bottom, left, bottom);
+    canvas.raster.Tint({0, 0, 0}, 1.0);
+    for (int y = 28; y < 35; ++y)
+      for (int x = CCanvas::kBorder; x < CCanvas::kWidth - CCanvas::kBorder; ++x) {
+        const int column = x - CCanvas::kBorder;
+        const bool inside = y >= 30 && y < 33 && column >= span[0] && column < span[1];
+        ASSERT_EQ(canvas.At(x, y), inside ? 0u : 0xFFFFFFu) << x << "," << y;
+      }
+    EXPECT_TRUE(canvas.BorderUntouched());
+  }
+}
+
 // The PNG's paint order: every segment once, farthest first, carrying its
 // ends' places and its group; a group's segments keep their order within a
 // depth.

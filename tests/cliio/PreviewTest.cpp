@@ -161,7 +161,7 @@ TEST(Preview, HeaderLine) {
   caption.hasSettings = false;
   caption.hasFrame = true;
   caption.frame = -3;
-  EXPECT_EQ(cliio::PreviewHeader(caption, {}), "engine.glb \xC2\xB7 frame -3 \xC2\xB7 0 wires \xC2\xB7 0 segments");
+  EXPECT_EQ(cliio::PreviewHeader(caption, cliio::CWireSources{}), "engine.glb \xC2\xB7 frame -3 \xC2\xB7 0 wires \xC2\xB7 0 segments");
 }
 
 // The legend of the PNG, row by row: each listed group has a swatch in its
@@ -266,6 +266,65 @@ TEST(Preview, SvgGroupsCarryTheirNames) {
   EXPECT_NE(without.find("mesh not drawn (24000 edges)"), std::string::npos);
 }
 
+// The SVG joins segments into polylines as it reads them a run at a time:
+// a polyline that ends on a run's last segment, a ring that starts on the
+// next run's first, and a there-and-back pair (a ring of two segments) each
+// come out as one subpath, the rings closed.
+TEST(Preview, SvgJoinsPolylinesAcrossReadRuns) {
+  ASSERT_EQ(cliio::kWireRun, 512u);
+  cliio::CWireGroup group;
+  group.name = "runs";
+  auto add = [&group](double x, double y) {
+    cliio::CWireVertex vertex;
+    vertex.position[0] = x;
+    vertex.position[1] = y;
+    group.vertices.push_back(vertex);
+    return int32_t(group.vertices.size() - 1);
+  };
+  int32_t previous = add(0, 0);
+  for (int i = 1; i <= 512; ++i) {  // open, segments 0 to 511
+    const int32_t next = add(i, i % 2 * 4);
+    group.segments.push_back({previous, next});
+    previous = next;
+  }
+  const int32_t ringStart = add(200, 300);
+  previous = ringStart;
+  for (int i = 1; i < 300; ++i) {  // segments 512 to 811
+    const int32_t next = add(200 + 100 * std::sin(i * 0.021), 300 - 100 * std::cos(i * 0.021));
+    group.segments.push_back({previous, next});
+    previous = next;
+  }
+  group.segments.push_back({previous, ringStart});
+  const int32_t there = add(400, 0), back = add(450, 50);
+  group.segments.push_back({there, back});
+  group.segments.push_back({back, there});
+
+  CScratchFolder folder;
+  const auto svg = folder.path() / "runs.svg";
+  cliio::CPreviewOptions options;
+  options.view = cliio::PreviewView::kFront;  // one depth band
+  std::string error;
+  ASSERT_TRUE(cliio::WritePreview(svg, {group}, {}, options, &error)) << error;
+  const std::string text = ReadAll(svg);
+  const size_t at = text.find("<g id=\"group-1\"");
+  ASSERT_NE(at, std::string::npos);
+  const size_t d = text.find(" d=\"", at) + 4;
+  const std::string path = text.substr(d, text.find('"', d) - d);
+  std::vector<std::string> subpaths;
+  for (size_t start = 0; start < path.size();) {
+    const size_t end = path.find('M', start + 1);
+    subpaths.push_back(path.substr(start, end - start));
+    start = end == std::string::npos ? path.size() : end;
+  }
+  ASSERT_EQ(subpaths.size(), 3u) << path;
+  EXPECT_EQ(subpaths[0].find('z'), std::string::npos) << subpaths[0];
+  EXPECT_EQ(std::count(subpaths[0].begin(), subpaths[0].end(), 'l'), 512);
+  EXPECT_EQ(subpaths[1].back(), 'z');
+  EXPECT_EQ(std::count(subpaths[1].begin(), subpaths[1].end(), 'l'), 299);
+  EXPECT_EQ(subpaths[2].back(), 'z');
+  EXPECT_EQ(std::count(subpaths[2].begin(), subpaths[2].end(), 'l'), 1);
+}
+
 std::vector<uint8_t> Base64(const std::string& text) {
   std::vector<uint8_t> bytes;
   uint32_t bits = 0;
@@ -349,7 +408,7 @@ TEST(PreviewPage, DataRoundTrips) {
 TEST(Preview, Errors) {
   CScratchFolder folder;
   std::string error;
-  EXPECT_TRUE(cliio::WritePreview(folder.path() / "empty.png", {}, {}, {}, &error)) << error;
+  EXPECT_TRUE(cliio::WritePreview(folder.path() / "empty.png", cliio::CWireSources{}, {}, {}, &error)) << error;
   const auto jpeg = folder.path() / "preview.jpg";
   EXPECT_FALSE(cliio::WritePreview(jpeg, Square(), {}, {}, &error));
   EXPECT_EQ(error, jpeg.string() + ": unknown preview format (use .png, .svg or .html)");
