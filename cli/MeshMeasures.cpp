@@ -3,24 +3,45 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace cli {
 
-double BoundingDiagonal(const cliio::CImportedMesh& mesh) {
-  if (mesh.VertexCount() == 0) return 0;
-  double low[3], high[3];
+namespace {
+
+// The box around `count` points, pointOf(v, xyz) giving point v in T; a NaN
+// coordinate widens nothing.
+template <typename T, typename PointOf>
+void Bounds(size_t count, PointOf pointOf, T low[3], T high[3]) {
   for (int axis = 0; axis < 3; ++axis) {
-    low[axis] = std::numeric_limits<double>::infinity();
-    high[axis] = -std::numeric_limits<double>::infinity();
+    low[axis] = std::numeric_limits<T>::infinity();
+    high[axis] = -std::numeric_limits<T>::infinity();
   }
-  for (size_t v = 0; v < mesh.VertexCount(); ++v) {
-    double position[3];
-    mesh.Position(v, position);
+  for (size_t v = 0; v < count; ++v) {
+    T position[3];
+    pointOf(v, position);
     for (int axis = 0; axis < 3; ++axis) {
       low[axis] = std::min(low[axis], position[axis]);
       high[axis] = std::max(high[axis], position[axis]);
     }
+  }
+}
+
+}  // namespace
+
+double BoundingDiagonal(const cliio::CImportedMesh& mesh) {
+  if (mesh.VertexCount() == 0) return 0;
+  double low[3], high[3];
+  const float* floats = mesh.positions.RowsPerValue() == 1 ? mesh.positions.SingleValues() : nullptr;
+  if (floats) {
+    // Float positions: the float bounds widen exactly to the double ones.
+    float lowFloat[3], highFloat[3];
+    Bounds<float>(mesh.VertexCount(), [floats](size_t v, float xyz[3]) { std::memcpy(xyz, floats + 3 * v, 3 * sizeof(float)); },
+                  lowFloat, highFloat);
+    for (int axis = 0; axis < 3; ++axis) low[axis] = lowFloat[axis], high[axis] = highFloat[axis];
+  } else {
+    Bounds<double>(mesh.VertexCount(), [&mesh](size_t v, double xyz[3]) { mesh.Position(v, xyz); }, low, high);
   }
   return std::hypot(high[0] - low[0], high[1] - low[1], high[2] - low[2]);
 }

@@ -415,6 +415,12 @@ class CStatusWatch {
     mBar.Show(title, status.fraction);
   }
   bool CancelAnswered() const { return mCancelAnswered; }
+  // The requests OnRequest acts on; the host calls it for no others.
+  uint32_t Kinds() const {
+    uint32_t kinds = host::RequestKindBit(Request::kStatus);
+    if (mDelayMicroseconds > 0) kinds |= host::RequestKindBit(Request::kGetVertex) | host::RequestKindBit(Request::kGetFacet);
+    return kinds;
+  }
 
  private:
   host::CHost& mHost;
@@ -540,6 +546,7 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
 
   CStatusWatch watch(host, bar);
   host.onRequest = [&watch](uint32_t selector, void* record) { watch.OnRequest(selector, record); };
+  host.onRequestKinds = watch.Kinds();
 
   // Each frame's wires go to their temporaries as soon as they are made.
   CWriteStage stage(bar);
@@ -620,6 +627,7 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
   }
   bool cancelled = watch.CancelAnswered() || CInterruptGuard::Interrupted();
   host.onRequest = nullptr;
+  host.onRequestKinds = host::kAllRequestKinds;
   bar.Clear();
   SetPhase("running the module");
   if (initialized) send(Selector::kFinish);

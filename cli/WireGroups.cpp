@@ -4,41 +4,53 @@
 #include "cli/WireGroups.h"
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 namespace cli {
 namespace {
 
 // The host's view of an imported mesh: each request assembles its vertex or
-// facet from the mesh's columns, so the group holds no copy of them.
+// facet from the mesh's columns, so the group holds no copy of them. The mesh
+// no longer changes once it is a group: which columns it has is noted once.
 class CImportedGeometry : public host::CGroupGeometry {
  public:
-  explicit CImportedGeometry(const cliio::CImportedMesh& mesh) : mMesh(mesh) {}
-  size_t VertexCount() const override { return mMesh.VertexCount(); }
-  size_t FacetCount() const override { return mMesh.FacetCount(); }
-  void GetVertex(size_t index, host::CHostVertex* vertex) const override {
+  explicit CImportedGeometry(const cliio::CImportedMesh& mesh)
+      : CGroupGeometry(mesh.VertexCount(), mesh.FacetCount()),
+        mMesh(mesh),
+        mHasNormals(!mesh.normals.Empty()),
+        mHasUvws(!mesh.uvws.Empty()),
+        mHasColors(!mesh.colors.empty()) {}
+  void GetVertex(size_t index, HostModelGetVertexRec* reply) const override {
+    static constexpr double kZero[3] = {0, 0, 0};
     double values[3];
     mMesh.positions.Get(index, values);
-    vertex->position = host::CVec3{values[0], values[1], values[2]};
-    if (!mMesh.normals.Empty()) {
+    std::memcpy(reply->position, values, sizeof values);
+    if (mHasNormals) {
       mMesh.normals.Get(index, values);
-      vertex->vectorA = host::CVec3{values[0], values[1], values[2]};
+      std::memcpy(reply->vectorA, values, sizeof values);
+    } else {
+      std::memcpy(reply->vectorA, kZero, sizeof kZero);
     }
-    if (!mMesh.uvws.Empty()) {
+    std::memcpy(reply->vectorB, kZero, sizeof kZero);
+    if (mHasUvws) {
       mMesh.uvws.Get(index, values);
-      vertex->uvw = host::CVec3{values[0], values[1], values[2]};
+      std::memcpy(reply->uvw, values, sizeof values);
+    } else {
+      std::memcpy(reply->uvw, kZero, sizeof kZero);
     }
-    vertex->color = mMesh.colors.empty() ? cliio::kOpaqueWhiteWord : mMesh.colors[index];
+    reply->color = mHasColors ? mMesh.colors[index] : cliio::kOpaqueWhiteWord;
   }
-  void GetFacet(size_t index, host::CHostFacet* facet) const override {
+  void GetFacet(size_t index, HostModelGetFacetRec* reply) const override {
     const int32_t count = mMesh.CornerCount(index);
-    facet->color = mMesh.FacetColor(index);
-    facet->count = int16_t(count);
-    for (int32_t k = 0; k < count && k < 4; ++k) facet->corners[k] = mMesh.Corner(index, k) + 1;
+    reply->color = mMesh.FacetColor(index);
+    reply->count = int16_t(count);
+    for (int32_t k = 0; k < 4; ++k) reply->corners[k] = k < count ? mMesh.Corner(index, k) + 1 : 0;
   }
 
  private:
   const cliio::CImportedMesh& mMesh;
+  const bool mHasNormals, mHasUvws, mHasColors;
 };
 
 // A corner's position as the module holds it: single precision.
@@ -72,7 +84,13 @@ host::CChildGroup ChildGroupFor(const cliio::CImportedMesh& mesh) {
   return group;
 }
 
-int DroppedFacets(const cliio::CImportedMesh& mesh) {
+namespace {
+
+// The facets the module drops: fewer than three corners, or no more than two
+// left once each corner at the same point as the next is removed.
+// pointOf(vertex) gives a vertex's CCornerPoint.
+template <typename PointOf>
+int CountDropped(const cliio::CImportedMesh& mesh, PointOf pointOf) {
   int dropped = 0;
   for (size_t f = 0; f < mesh.FacetCount(); ++f) {
     const int32_t facetCount = mesh.CornerCount(f);
@@ -84,7 +102,7 @@ int DroppedFacets(const cliio::CImportedMesh& mesh) {
     // positions down with it.
     CCornerPoint corners[4];
     int count = facetCount > 4 ? 4 : facetCount;
-    for (int k = 0; k < count; ++k) corners[k] = CornerPoint(mesh, mesh.Corner(f, k));
+    for (int k = 0; k < count; ++k) corners[k] = pointOf(mesh.Corner(f, k));
     int k = 0;
     while (k < count && count > 1) {
       if (!SamePoint(corners[k], corners[(k + 1) % count])) {
@@ -97,6 +115,20 @@ int DroppedFacets(const cliio::CImportedMesh& mesh) {
     if (count <= 2) ++dropped;
   }
   return dropped;
+}
+
+}  // namespace
+
+int DroppedFacets(const cliio::CImportedMesh& mesh) {
+  // Positions held as floats (STL, float PLY) are read as they are: the
+  // same floats the round trip through double would give.
+  const float* floats = mesh.positions.RowsPerValue() == 1 ? mesh.positions.SingleValues() : nullptr;
+  if (floats)
+    return CountDropped(mesh, [floats](int32_t vertex) {
+      const float* at = floats + 3 * size_t(vertex);
+      return CCornerPoint{{at[0], at[1], at[2]}};
+    });
+  return CountDropped(mesh, [&mesh](int32_t vertex) { return CornerPoint(mesh, vertex); });
 }
 
 cliio::CWireVertex CReceivedWires::Vertex(size_t index) const {

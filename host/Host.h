@@ -126,9 +126,14 @@ class CHost {
   int Depth() const { return int(mFrames.size()); }  // commands in progress
 
   // --- requests
-  // Runs on every well-formed request before it is served (after its checks),
-  // with the selector and the record; may send commands (re-entrancy tests).
+  // Runs on every well-formed request of the kinds in onRequestKinds before
+  // it is served (after its checks), with the selector and the record; may
+  // send commands (re-entrancy tests).
   std::function<void(uint32_t selector, void* record)> onRequest;
+  // The request kinds onRequest sees (RequestKindBit of each); all by
+  // default. A hook that watches a few kinds names them, so that the other
+  // requests (millions of 'GETV' in a big mesh) skip the call.
+  uint32_t onRequestKinds = kAllRequestKinds;
   // Requests of a kind received over the host's life (well-formed or not).
   int RequestCount(uint32_t selector) const;
   const std::vector<CStatusReport>& StatusReports() const { return mStatusReports; }
@@ -161,13 +166,18 @@ class CHost {
   static int32_t ServeOutsideCommand(uint32_t selector, int32_t size, void* record);
   void CountRequest(uint32_t selector);
   int32_t Serve(uint32_t selector, int32_t size, void* record);
-  int32_t ServeChecked(CCommandFrame& frame, CInstance& instance, uint32_t selector, void* record, CTraceEntry& trace);
+  int32_t ServeChecked(CCommandFrame& frame, CInstance& instance, int kind, void* record, CTraceEntry& trace);
   // Runs the hook, then the fault plan; nonzero: answer that instead of serving.
   int32_t Intercept(uint32_t selector, void* record);
   int32_t Violate(const char* name, uint32_t selector, std::string detail);
   // The answer to a request whose serving threw: `code`, and a line in ServiceFailures().
   int32_t ServiceFailed(uint32_t selector, int32_t code, const char* what) noexcept;
   int32_t ContextViolation(const CCommandFrame& frame, uint32_t selector, void* context);
+  // The diagnosis of a request that is not well formed (unknown selector,
+  // size argument, null record, hostContext), in the order they are reported.
+  [[gnu::cold, gnu::noinline]] int32_t Breach(const CCommandFrame& frame, uint32_t selector, int32_t size, void* record);
+  [[gnu::cold, gnu::noinline]] int32_t GroupRefViolation(uint32_t selector, void* groupRef);
+  [[gnu::cold, gnu::noinline]] int32_t IndexViolation(uint32_t selector, int32_t index, size_t count, const char* items);
   void FinishFrame(CCommandFrame& frame);
   CInstance* Find(int instance) const;
   CInstance& Get(int instance) const;

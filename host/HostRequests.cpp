@@ -129,28 +129,39 @@ int32_t CHost::Serve(uint32_t selector, int32_t size, void* record) {
     mTrace.push_back(trace);
   }
 
-  int32_t answer;
-  if (kind == kNotARequest) {
-    answer = Violate("unknown request", selector, "the host serves no such request");
-  } else if (size != kKindRecordSizes.size[kind]) {
-    answer = Violate("record size", selector,
-                     "size argument " + std::to_string(size) + ", this platform's record is " +
-                         std::to_string(kKindRecordSizes.size[kind]));
-  } else if (!record) {
-    answer = Violate("null record", selector, "the record pointer is null");
-  } else {
-    void* context = ContextOf(record);
-    // frame.instance is a live instance of this host while it is not null.
-    if (context == frame.instance && context)
-      answer = ServeChecked(frame, *static_cast<CInstance*>(context), selector, record, trace);
-    else
-      answer = ContextViolation(frame, selector, context);
-  }
+  // frame.instance is a live instance of this host while it is not null.
+  const bool wellFormed = kind != kNotARequest && size == kKindRecordSizes.size[kind] && record &&
+                          ContextOf(record) == frame.instance && frame.instance;
+  const int32_t answer = wellFormed
+                             ? ServeChecked(frame, *static_cast<CInstance*>(frame.instance), kind, record, trace)
+                             : Breach(frame, selector, size, record);
   if (traced && slot < mTrace.size()) {
     trace.answer = answer;
     mTrace[slot] = trace;
   }
   return answer;
+}
+
+// Out of line and cold, so that its text building costs the well-formed
+// requests nothing.
+int32_t CHost::Breach(const CCommandFrame& frame, uint32_t selector, int32_t size, void* record) {
+  const int kind = RequestKind(selector);
+  if (kind == kNotARequest) return Violate("unknown request", selector, "the host serves no such request");
+  if (size != kKindRecordSizes.size[kind])
+    return Violate("record size", selector,
+                   "size argument " + std::to_string(size) + ", this platform's record is " +
+                       std::to_string(kKindRecordSizes.size[kind]));
+  if (!record) return Violate("null record", selector, "the record pointer is null");
+  return ContextViolation(frame, selector, ContextOf(record));
+}
+
+int32_t CHost::GroupRefViolation(uint32_t selector, void* groupRef) {
+  return Violate("unknown groupRef", selector, "groupRef " + Pointer(groupRef) + " was not handed out by this command");
+}
+
+int32_t CHost::IndexViolation(uint32_t selector, int32_t index, size_t count, const char* items) {
+  return Violate("index out of range", selector,
+                 "index " + std::to_string(index) + " of a group of " + std::to_string(count) + " " + items);
 }
 
 int32_t CHost::ContextViolation(const CCommandFrame& frame, uint32_t selector, void* context) {
@@ -162,31 +173,36 @@ int32_t CHost::ContextViolation(const CCommandFrame& frame, uint32_t selector, v
                      CodeText(frame.selector));
 }
 
-int32_t CHost::ServeChecked(CCommandFrame& frame, CInstance& instance, uint32_t selector, void* record,
-                            CTraceEntry& trace) {
-  switch (selector) {
-    case Request::kCreator: return ServeCreator(*static_cast<HostCreatorRec*>(record));
-    case Request::kMemAlloc: return ServeMemAlloc(frame, *static_cast<HostMemAllocRec*>(record), trace);
-    case Request::kMemFree: return ServeMemFree(*static_cast<HostMemFreeRec*>(record), trace);
-    case Request::kAllocate: return ServeAllocate(instance, *static_cast<HostAllocateRec*>(record));
-    case Request::kModelReset: return ServeModelReset(instance, *static_cast<HostModelResetRec*>(record));
-    case Request::kStatus: return ServeStatus(*static_cast<HostStatusRec*>(record));
-    case Request::kGetGroup: return ServeGetGroup(frame, *static_cast<HostModelGetGroupRec*>(record), trace);
-    case Request::kDeleteGroup: return ServeDeleteGroup(frame, *static_cast<HostDeleteGroupRec*>(record), trace);
-    case Request::kGetVertex: return ServeGetVertex(frame, *static_cast<HostModelGetVertexRec*>(record), trace);
-    case Request::kGetFacet: return ServeGetFacet(frame, *static_cast<HostModelGetFacetRec*>(record), trace);
-    case Request::kAddVertex: return ServeAddVertex(frame, *static_cast<HostAddVertexRec*>(record), trace);
-    case Request::kAddFacet: return ServeAddFacet(frame, *static_cast<HostAddFacetRec*>(record));
-    case Request::kAddChannel: return ServeAddChannel(instance, *static_cast<HostAddChannelRec*>(record), trace);
-    case Request::kGetChannel: return ServeGetChannel(*static_cast<HostGetChannelRec*>(record), trace);
-    case Request::kSetChannel: return ServeSetChannel(*static_cast<HostSetChannelRec*>(record), trace);
-    default: return Violate("unknown request", selector, "the host serves no such request");
+// Dispatch by the dense kind: one jump through a table.
+int32_t CHost::ServeChecked(CCommandFrame& frame, CInstance& instance, int kind, void* record, CTraceEntry& trace) {
+  switch (kind) {
+    case RequestKind(Request::kCreator): return ServeCreator(*static_cast<HostCreatorRec*>(record));
+    case RequestKind(Request::kMemAlloc): return ServeMemAlloc(frame, *static_cast<HostMemAllocRec*>(record), trace);
+    case RequestKind(Request::kMemFree): return ServeMemFree(*static_cast<HostMemFreeRec*>(record), trace);
+    case RequestKind(Request::kAllocate): return ServeAllocate(instance, *static_cast<HostAllocateRec*>(record));
+    case RequestKind(Request::kModelReset): return ServeModelReset(instance, *static_cast<HostModelResetRec*>(record));
+    case RequestKind(Request::kStatus): return ServeStatus(*static_cast<HostStatusRec*>(record));
+    case RequestKind(Request::kGetGroup): return ServeGetGroup(frame, *static_cast<HostModelGetGroupRec*>(record), trace);
+    case RequestKind(Request::kDeleteGroup):
+      return ServeDeleteGroup(frame, *static_cast<HostDeleteGroupRec*>(record), trace);
+    case RequestKind(Request::kGetVertex):
+      return ServeGetVertex(frame, *static_cast<HostModelGetVertexRec*>(record), trace);
+    case RequestKind(Request::kGetFacet): return ServeGetFacet(frame, *static_cast<HostModelGetFacetRec*>(record), trace);
+    case RequestKind(Request::kAddVertex): return ServeAddVertex(frame, *static_cast<HostAddVertexRec*>(record), trace);
+    case RequestKind(Request::kAddFacet): return ServeAddFacet(frame, *static_cast<HostAddFacetRec*>(record));
+    case RequestKind(Request::kAddChannel):
+      return ServeAddChannel(instance, *static_cast<HostAddChannelRec*>(record), trace);
+    case RequestKind(Request::kGetChannel): return ServeGetChannel(*static_cast<HostGetChannelRec*>(record), trace);
+    case RequestKind(Request::kSetChannel): return ServeSetChannel(*static_cast<HostSetChannelRec*>(record), trace);
   }
+  // Unreachable: Serve answers a selector of no kind before dispatching.
+  return Violate("unknown request", 0, "request kind " + std::to_string(kind));
 }
 
-// Inline, so that each handler's constant selector folds into its kind.
+// Inline, so that each handler's constant selector folds into its kind and
+// its bit: a request of a kind the hook does not watch costs a test.
 inline int32_t CHost::Intercept(uint32_t selector, void* record) {
-  if (onRequest) onRequest(selector, record);
+  if ((onRequestKinds & RequestKindBit(selector)) && onRequest) onRequest(selector, record);
   return mFaults.Decide(selector);
 }
 
@@ -320,16 +336,15 @@ int32_t CHost::ServeGetVertex(CCommandFrame& frame, HostModelGetVertexRec& rec, 
   trace.value = rec.index;
   trace.ref = rec.groupRef;
   CChildGroup* group = HandedOutGroup(frame, rec.groupRef);
-  if (!group)
-    return Violate("unknown groupRef", Request::kGetVertex, "groupRef " + Pointer(rec.groupRef) + " was not handed out by this command");
+  if (!group) return GroupRefViolation(Request::kGetVertex, rec.groupRef);
   const size_t vertexCount = group->VertexCount();
-  if (rec.index < 1 || size_t(rec.index) > vertexCount)
-    return Violate("index out of range", Request::kGetVertex,
-                   "index " + std::to_string(rec.index) + " of a group of " + std::to_string(vertexCount) + " vertices");
+  if (rec.index < 1 || size_t(rec.index) > vertexCount) return IndexViolation(Request::kGetVertex, rec.index, vertexCount, "vertices");
   if (int32_t code = Intercept(Request::kGetVertex, &rec)) return code;
-  CHostVertex served;
-  if (group->geometry) group->geometry->GetVertex(size_t(rec.index - 1), &served);
-  const CHostVertex& vertex = group->geometry ? served : group->vertices[size_t(rec.index - 1)];
+  if (group->geometry) {
+    group->geometry->GetVertex(size_t(rec.index - 1), &rec);
+    return 0;
+  }
+  const CHostVertex& vertex = group->vertices[size_t(rec.index - 1)];
   rec.color = vertex.color;
   Put(rec.vectorA, vertex.vectorA);
   Put(rec.position, vertex.position);
@@ -342,16 +357,15 @@ int32_t CHost::ServeGetFacet(CCommandFrame& frame, HostModelGetFacetRec& rec, CT
   trace.value = rec.index;
   trace.ref = rec.groupRef;
   CChildGroup* group = HandedOutGroup(frame, rec.groupRef);
-  if (!group)
-    return Violate("unknown groupRef", Request::kGetFacet, "groupRef " + Pointer(rec.groupRef) + " was not handed out by this command");
+  if (!group) return GroupRefViolation(Request::kGetFacet, rec.groupRef);
   const size_t facetCount = group->FacetCount();
-  if (rec.index < 1 || size_t(rec.index) > facetCount)
-    return Violate("index out of range", Request::kGetFacet,
-                   "index " + std::to_string(rec.index) + " of a group of " + std::to_string(facetCount) + " facets");
+  if (rec.index < 1 || size_t(rec.index) > facetCount) return IndexViolation(Request::kGetFacet, rec.index, facetCount, "facets");
   if (int32_t code = Intercept(Request::kGetFacet, &rec)) return code;
-  CHostFacet served;
-  if (group->geometry) group->geometry->GetFacet(size_t(rec.index - 1), &served);
-  const CHostFacet& facet = group->geometry ? served : group->facets[size_t(rec.index - 1)];
+  if (group->geometry) {
+    group->geometry->GetFacet(size_t(rec.index - 1), &rec);
+    return 0;
+  }
+  const CHostFacet& facet = group->facets[size_t(rec.index - 1)];
   rec.color = facet.color;
   rec.count = facet.count;
   std::memcpy(rec.corners, facet.corners, sizeof rec.corners);

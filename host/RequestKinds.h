@@ -53,6 +53,14 @@ static_assert(RequestKind(Request::kGetVertex) == 8 && RequestKind(Request::kSet
                   RequestKind(FourCC("GENM")) == kNotARequest,
               "request kinds");
 
+// A kind's bit in a set of kinds (CHost::onRequestKinds); 0 for a selector
+// that is no request.
+constexpr uint32_t RequestKindBit(uint32_t selector) {
+  return RequestKind(selector) == kNotARequest ? 0 : uint32_t(1) << RequestKind(selector);
+}
+constexpr uint32_t kAllRequestKinds = (uint32_t(1) << kRequestKinds) - 1;
+static_assert(kRequestKinds < 32, "a set of kinds is one word");
+
 // This build's record size of each kind (the size argument the host must see).
 struct CKindSizes {
   int32_t size[kRequestKinds];

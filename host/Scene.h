@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/BlockList.h"
+#include "plugin/HostRecords.h"
 
 namespace host {
 
@@ -159,14 +160,25 @@ struct CReceivedGeometry {
 
 // A group's vertices and facets held by their owner in a form of its own (the
 // command's imported meshes), read one at a time as 'GETV' and 'GETF' ask.
+// The counts are fixed when it is made: every request checks its index
+// against them, so they are plain fields rather than calls.
 class CGroupGeometry {
  public:
+  CGroupGeometry(size_t vertexCount, size_t facetCount) : mVertexCount(vertexCount), mFacetCount(facetCount) {}
   virtual ~CGroupGeometry() = default;
-  virtual size_t VertexCount() const = 0;
-  virtual size_t FacetCount() const = 0;
+  size_t VertexCount() const { return mVertexCount; }
+  size_t FacetCount() const { return mFacetCount; }
+  // Each fills the reply fields of its request straight into the module's
+  // record: every one of them, so no temporary is needed. 'GETV': colour and
+  // the four vectors (zero vectors, opaque white where the owner has none).
+  // 'GETF': colour, count and all four corners (1-based; 0 past the count).
   // REQUIRES: index < VertexCount() (FacetCount()); 0-based.
-  virtual void GetVertex(size_t index, CHostVertex* vertex) const = 0;
-  virtual void GetFacet(size_t index, CHostFacet* facet) const = 0;
+  virtual void GetVertex(size_t index, HostModelGetVertexRec* reply) const = 0;
+  virtual void GetFacet(size_t index, HostModelGetFacetRec* reply) const = 0;
+
+ private:
+  const size_t mVertexCount;
+  const size_t mFacetCount;
 };
 
 // A child group: its vertices and facets listed here, or, when `geometry` is

@@ -1,7 +1,8 @@
 // Reading a group from the host: one 'GETV' per vertex and one 'GETF' per
 // facet, positions and vectors brought into model space by the inverses of
 // setup matrices 3, 4 and 5 (in double), facets filtered, checked and split.
-// Cost: linear in vertices + facets, one host request per element.
+// Cost: linear in vertices + facets, one host request per element; the
+// attribute maps (a point per vertex each) only for a group with UVs.
 #include <math.h>
 #include <string.h>
 
@@ -76,10 +77,14 @@ bool CGroup::ReadVertices() {
   InvertMatrix4(toModelA, theModelSetup.setup.matrices[4]);
   InvertMatrix4(toModelB, theModelSetup.setup.matrices[5]);
 
-  CPosMap* vectorA = (info.flags & kHasVectorA) ? AllocPMap(kMapVectorA, n) : nullptr;
-  CPosMap* uv = (info.flags & kHasUV) ? AllocPMap(kMapUV, n) : nullptr;
-  CPosMap* color = (info.flags & kHasColor) ? AllocPMap(kMapColor, n) : nullptr;
-  CPosMap* vectorB = (info.flags & kHasVectorB) ? AllocPMap(kMapVectorB, n) : nullptr;
+  // The attribute maps have one reader, the UV frame test of ReadFacets, and
+  // it reads them only when there is a UV map: without UVs none is made (a
+  // scan's normals would be a map as big as the positions, never read).
+  const bool maps = (info.flags & kHasUV) != 0;
+  CPosMap* vectorA = maps && (info.flags & kHasVectorA) ? AllocPMap(kMapVectorA, n) : nullptr;
+  CPosMap* uv = maps ? AllocPMap(kMapUV, n) : nullptr;
+  CPosMap* color = maps && (info.flags & kHasColor) ? AllocPMap(kMapColor, n) : nullptr;
+  CPosMap* vectorB = maps && (info.flags & kHasVectorB) ? AllocPMap(kMapVectorB, n) : nullptr;
 
   HostModelGetVertexRec rec;
   memset(&rec, 0, sizeof rec);

@@ -85,13 +85,17 @@ class CVectorColumn {
   }
   // Append one value: RowsPerValue() rows.
   void Add(double x, double y, double z);
-  void AddFloats(const float* xyz) {
+  // Appends `values` values (each RowsPerValue() rows) from 3 * values floats.
+  void AddFloats(const float* xyz, size_t values = 1) {
     if (mSingle) {
-      mFloats.push_back(xyz[0]), mFloats.push_back(xyz[1]), mFloats.push_back(xyz[2]);
+      mFloats.insert(mFloats.end(), xyz, xyz + 3 * values);
     } else {
-      mDoubles.push_back(xyz[0]), mDoubles.push_back(xyz[1]), mDoubles.push_back(xyz[2]);
+      mDoubles.insert(mDoubles.end(), xyz, xyz + 3 * values);
     }
   }
+  // The values as x, y, z floats, value after value; null unless Single()
+  // and held in memory (not left in a file).
+  const float* SingleValues() const { return mSingle && !mFile ? mFloats.data() : nullptr; }
   // Sets the value row `index` reads (with it, its whole run's).
   // REQUIRES: index < Size(); a single column stores the values as floats.
   void Set(size_t index, double x, double y, double z);
@@ -125,7 +129,10 @@ class CVectorColumn {
     out[0] = xyz[0], out[1] = xyz[1], out[2] = xyz[2];
   }
   size_t ValuesFor(size_t rows) const { return (rows + mRowsPerValue - 1) / mRowsPerValue; }
-  size_t ValueOf(size_t row) const { return mRowsPerValue == 1 ? row : row / mRowsPerValue; }
+  // An STL facet's normal serves its three corners: that divisor is a constant.
+  size_t ValueOf(size_t row) const {
+    return mRowsPerValue == 1 ? row : mRowsPerValue == 3 ? row / 3 : row / mRowsPerValue;
+  }
 
   bool mSingle;
   uint32_t mRowsPerValue = 1;

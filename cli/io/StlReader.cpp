@@ -88,7 +88,7 @@ bool ReadBinary(const CReadInput& input, std::vector<CImportedMesh>* meshes, std
       }
     if (!inFile) {
       mesh.normals.AddFloats(values);
-      for (int corner = 0; corner < 3; ++corner) mesh.positions.AddFloats(values + 3 + 3 * corner);
+      mesh.positions.AddFloats(values + 3, 3);
     }
     uint16_t attribute;
     std::memcpy(&attribute, record + 48, sizeof attribute);

@@ -2,6 +2,11 @@
 // vertices and facets it serves from the mesh's columns.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "cli/MeshMeasures.h"
 #include "cli/WireGroups.h"
 
 namespace {
@@ -43,26 +48,112 @@ TEST(ChildGroup, ClaimsOnlyTheAttributesTheMeshCarries) {
   EXPECT_EQ(ChildGroupFor(plain).flags, host::kGroupHasColor | host::kGroupHasUV);
 }
 
-TEST(ChildGroup, ServesEachCornerWithItsFacetsNormal) {
+// The module reuses one record for all its requests: every reply field is
+// written, whatever the previous reply (here: garbage) left in it.
+TEST(ChildGroup, ServesEachCornerWithItsFacetsNormalIntoEveryReplyField) {
   const CImportedMesh mesh = Soup();
   const host::CChildGroup group = ChildGroupFor(mesh);
   ASSERT_EQ(group.VertexCount(), 6u);
   ASSERT_EQ(group.FacetCount(), 2u);
-  host::CHostVertex vertex;
+  HostModelGetVertexRec vertex;
+  std::memset(&vertex, 0xA5, sizeof vertex);
   group.geometry->GetVertex(4, &vertex);
-  EXPECT_EQ(vertex.position.x, 1);
-  EXPECT_EQ(vertex.position.y, 1);
-  EXPECT_EQ(vertex.vectorA.y, 1);
-  EXPECT_EQ(vertex.vectorA.z, 0);
+  EXPECT_EQ(vertex.position[0], 1);
+  EXPECT_EQ(vertex.position[1], 1);
+  EXPECT_EQ(vertex.position[2], 0.5);
+  EXPECT_EQ(vertex.vectorA[1], 1);
+  EXPECT_EQ(vertex.vectorA[2], 0);
+  for (int axis = 0; axis < 3; ++axis) {
+    EXPECT_EQ(vertex.vectorB[axis], 0);
+    EXPECT_EQ(vertex.uvw[axis], 0);
+  }
   EXPECT_EQ(vertex.color, cliio::kOpaqueWhiteWord);
   group.geometry->GetVertex(2, &vertex);
-  EXPECT_EQ(vertex.vectorA.z, 1);
-  host::CHostFacet facet;
+  EXPECT_EQ(vertex.vectorA[2], 1);
+  EXPECT_EQ(vertex.position[0], 0);
+  EXPECT_EQ(vertex.position[1], 2);
+
+  HostModelGetFacetRec facet;
+  std::memset(&facet, 0xA5, sizeof facet);
   group.geometry->GetFacet(1, &facet);
   EXPECT_EQ(facet.count, 3);
   EXPECT_EQ(facet.corners[0], 4);  // 1-based
   EXPECT_EQ(facet.corners[2], 6);
   EXPECT_EQ(facet.corners[3], 0);
+  EXPECT_EQ(facet.color, cliio::kOpaqueWhiteWord);
+}
+
+// A mesh with colours and uvw: each vertex gets its own, and a facet of two
+// corners (a line) has zeros past them.
+TEST(ChildGroup, ServesColoursUvwAndShortFacets) {
+  CImportedMesh mesh;
+  mesh.name = "lines";
+  for (int v = 0; v < 3; ++v) {
+    CImportedVertex vertex;
+    vertex.position[0] = v;
+    vertex.uvw[0] = 0.25 * v;
+    vertex.argb[1] = uint8_t(0x10 * v);
+    mesh.AddVertex(vertex);
+  }
+  const int32_t line[2] = {2, 0};
+  mesh.AddFacet(line, 2, 0x01020304u);
+  const host::CChildGroup group = ChildGroupFor(mesh);
+  HostModelGetVertexRec vertex;
+  std::memset(&vertex, 0xA5, sizeof vertex);
+  group.geometry->GetVertex(2, &vertex);
+  EXPECT_EQ(vertex.uvw[0], 0.5);
+  const uint8_t argb[4] = {0xFF, 0x20, 0xFF, 0xFF};
+  EXPECT_EQ(vertex.color, cliio::ColorWord(argb));
+  for (int axis = 0; axis < 3; ++axis) EXPECT_EQ(vertex.vectorA[axis], 0);
+
+  HostModelGetFacetRec facet;
+  std::memset(&facet, 0xA5, sizeof facet);
+  group.geometry->GetFacet(0, &facet);
+  EXPECT_EQ(facet.count, 2);
+  EXPECT_EQ(facet.corners[0], 3);
+  EXPECT_EQ(facet.corners[1], 1);
+  EXPECT_EQ(facet.corners[2], 0);
+  EXPECT_EQ(facet.corners[3], 0);
+  EXPECT_EQ(facet.color, 0x01020304u);
+}
+
+// The same points with positions in floats (as STL and float PLY hold them)
+// and in doubles: the facets the summary counts as dropped and the model's
+// size come out the same either way.
+CImportedMesh Measured(bool single) {
+  CImportedMesh mesh;
+  mesh.name = single ? "floats" : "doubles";
+  mesh.positions.SetSingle(single);
+  const double nan = std::nan("");
+  const double points[7][3] = {{0, 0, 0}, {1, 0, 0},   {0, 1, 0}, {0.000005, 0, 0},
+                               {1, 1, 0}, {nan, 0, 0}, {0.5, 0.5, -2}};
+  for (const auto& p : points) mesh.positions.Add(p[0], p[1], p[2]);
+  const std::vector<std::vector<int32_t>> facets = {
+      {0, 1, 2},     // kept
+      {0, 3, 1},     // two corners at one point: dropped
+      {0, 3, 4, 4},  // two pairs: two corners left, dropped
+      {0, 1, 4, 3},  // last corner at the first's: a triangle, kept
+      {5, 0, 1},     // a NaN corner is at no point: kept
+      {0, 1},        // a line: dropped
+  };
+  for (const auto& corners : facets) mesh.AddFacet(corners.data(), int32_t(corners.size()));
+  return mesh;
+}
+
+TEST(ChildGroup, DroppedFacetsAndSizeAlikeForFloatAndDoublePositions) {
+  for (bool single : {true, false}) {
+    const CImportedMesh mesh = Measured(single);
+    EXPECT_EQ(cli::DroppedFacets(mesh), 3) << mesh.name;
+    // The NaN widens nothing: the box is 1 x 1 x 2.
+    EXPECT_DOUBLE_EQ(cli::BoundingDiagonal(mesh), std::sqrt(6.0)) << mesh.name;
+  }
+  // A soup (corners in a run) with one triangle folded onto a point.
+  CImportedMesh soup = Soup();
+  EXPECT_EQ(cli::DroppedFacets(soup), 0);
+  soup.positions.Set(1, 0, 0, 0.5);
+  soup.positions.Set(2, 0, 0, 0.5);
+  EXPECT_EQ(cli::DroppedFacets(soup), 1);
+  EXPECT_DOUBLE_EQ(cli::BoundingDiagonal(soup), std::sqrt(1.0 + 4.0));
 }
 
 }  // namespace

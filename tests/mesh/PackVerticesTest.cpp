@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <utility>
+#include <vector>
+
 #include "mesh/Group.h"
 #include "tests/mesh/MeshHost.h"
 #include "tests/support/FakeTask.h"
@@ -64,6 +68,54 @@ TEST(PackVertices, ManyDistinctPointsMeetTheirCopiesAfterTheTableGrew) {
       const int i = n - 1 - k;  // the point facet k's copy stood for
       ASSERT_EQ(Corners(group.facets[size_t(k)]), (std::vector<int>{i, (i + 1) % n, (i + 2) % n})) << k;
     }
+  }
+  EXPECT_EQ(task.LiveBlocks(), 0u);
+}
+
+// A soup in its facets' order, as scans and exports come: each point comes
+// back a few corners later (same row of cells) and again a row later, after
+// many other points. Zeros come as -0 in every other facet: the same point.
+// Every point survives at its first index.
+TEST(PackVertices, SoupInFacetOrderFindsEveryFirstHolder) {
+  FakeTask task;
+  {
+    const int w = 150;
+    CGroup group(nullptr);
+    group.vertices.Allocate(size_t(w) * w * 6);
+    group.facets.Allocate(size_t(w) * w * 2);
+    auto put = [&group](int x, int y, bool negativeZero) {
+      const float fx = (x == 0 && negativeZero) ? -0.0f : float(x);
+      PutVertex(group, fx, float(y), negativeZero ? -0.0f : 0.0f);
+    };
+    for (int y = 0; y < w; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const int cell[6][2] = {{x, y}, {x + 1, y}, {x + 1, y + 1}, {x, y}, {x + 1, y + 1}, {x, y + 1}};
+        for (int t = 0; t < 2; ++t) {
+          const int first = static_cast<int>(group.vertices.count);
+          for (int k = 0; k < 3; ++k) put(cell[3 * t + k][0], cell[3 * t + k][1], t == 1);
+          PutFacet(group, {first, first + 1, first + 2});
+        }
+      }
+    }
+    // The rule, plainly: a point's survivor is its first holder; the
+    // survivors keep their order.
+    std::map<std::pair<int, int>, int> firstHolder;
+    std::vector<int> expectedNewToOld, pointOf;
+    for (size_t v = 0; v < group.vertices.count; ++v) {
+      const std::pair<int, int> point{int(group.vertices[v].pos.x), int(group.vertices[v].pos.y)};
+      auto [at, fresh] = firstHolder.emplace(point, int(expectedNewToOld.size()));
+      if (fresh) expectedNewToOld.push_back(int(v));
+      pointOf.push_back(at->second);
+    }
+    ASSERT_EQ(expectedNewToOld.size(), size_t(w + 1) * (w + 1));
+    const size_t facetCount = group.facets.count;
+    TVector<int> newToOld;
+    ASSERT_TRUE(group.PackVertices(true, &newToOld));
+    ASSERT_EQ(Values(newToOld), expectedNewToOld);
+    ASSERT_EQ(group.facets.count, facetCount);
+    for (size_t f = 0; f < facetCount; ++f)
+      ASSERT_EQ(Corners(group.facets[f]),
+                (std::vector<int>{pointOf[3 * f], pointOf[3 * f + 1], pointOf[3 * f + 2]})) << f;
   }
   EXPECT_EQ(task.LiveBlocks(), 0u);
 }

@@ -62,6 +62,34 @@ TEST(ReadGroup, PositionsAndVectorsComeIntoModelSpaceInDouble) {
   EXPECT_EQ(task.LiveBlocks(), 0u);
 }
 
+// The attribute maps serve only the UV frame test: a group with normals,
+// colours and vectors but no UVs (a scan) keeps its vertices alone, not a
+// point per vertex for each attribute besides.
+TEST(ReadGroup, WithoutUVsTheReadHoldsOnlyTheVertices) {
+  FakeTask task;
+  MeshHost host(task);
+  const int n = 600;
+  for (int i = 0; i < n; ++i) {
+    host.AddVertex(i, 2 * i, 0);
+    host.vertices.back().vectorA[2] = 1;
+    host.vertices.back().vectorB[0] = 1;
+  }
+  for (int i = 1; i + 2 <= n; i += 3) host.AddFacet({i, i + 1, i + 2});
+  {
+    const HostModelGetGroupRec rec = host.GroupRecord(kHasVectorA | kHasColor | kHasVectorB);
+    CGroup group(&rec);
+    const size_t before = task.LiveBytes();
+    ASSERT_TRUE(group.ReadVertices());
+    ASSERT_EQ(group.vertices.count, size_t(n));
+    EXPECT_FLOAT_EQ(group.vertices[n - 1].pos.y, 2.0f * (n - 1));
+    EXPECT_LE(task.PeakBytes() - before, n * sizeof(CVertex) + 256);
+    ASSERT_TRUE(group.ReadFacets(kSkipPoints | kSkipLines));
+    EXPECT_EQ(group.facets.count, size_t(n / 3));
+    EXPECT_FALSE(group.hasUVFrame);
+  }
+  EXPECT_EQ(task.LiveBlocks(), 0u);
+}
+
 TEST(ReadGroup, FiltersAndSplitsFacets) {
   FakeTask task;
   MeshHost host(task);
