@@ -9,25 +9,17 @@
 
 namespace {
 
-void ReleaseMaps(CGroup& group) {
-  group.posMaps.Release();
-  group.floatMaps.Release();
-}
-
 // Wires one group that has geometry; false means stop the whole generation.
 bool WireGroup(CWireTag& tag, const HostModelGetGroupRec& rec) {
   CGroup group(&rec);
   if (!group.ReadVertices()) return false;
-  // The attribute maps serve reading only: finding the UV frame quad, which
-  // needs the UV map (slot 1) and reads the vector map beside it. No output
-  // reads them and their per-facet lists stay empty, so without a UV map they
-  // go back before the facets' block is taken, otherwise once facets are read;
-  // either way before packing and edge building need memory.
-  const bool uvFrameSearch = group.posMaps.count > kMapUV && group.posMaps[kMapUV];
-  if (!uvFrameSearch) ReleaseMaps(group);
   if (!group.ReadFacets(kSkipPoints | kSkipLines)) return false;
   group.ChkPlanar();
-  ReleaseMaps(group);
+  // The attribute maps (made only for a group with UVs) serve reading alone:
+  // finding the UV frame quad while facets are read. No output reads them, so
+  // their blocks go back before packing and edge building need memory.
+  group.posMaps.Release();
+  group.floatMaps.Release();
   if (group.facets.count == 0 || group.vertices.count == 0) return true;
 
   HostDeleteGroupRec del;
