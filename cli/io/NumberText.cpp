@@ -236,10 +236,9 @@ char* WriteShortest(char* at, float value) {
       return WriteDecimal(at, uint64_t(bits >> 31 ? -value : value));
     }
     if (whole > 0) return PutDigits(at, decimal.digits, length, whole);  // ddd.ddd or ddd
-    // 0.000ddd
-    at[0] = '0';
-    at[1] = '.';
-    memset(at + 2, '0', size_t(-whole));
+    // 0.000ddd: at most three zeros after the point (one more and scientific
+    // notation is shorter); four are stored, the digits overwrite the rest.
+    memcpy(at, "0.0000", 6);
     return PutDigits(at + 2 - whole, decimal.digits, length, length);
   }
   // d.ddde±XX

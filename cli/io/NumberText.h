@@ -38,10 +38,12 @@ constexpr char kPairs[201] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// How many decimal digits value < 10^9 has, without branches.
+// How many decimal digits `value` has (0 has one), without branches: the bit
+// length times 1233 / 4096 (just below log10 2) is the count or one less.
 inline int32_t Length(uint32_t value) {
-  return 1 + (value >= 10) + (value >= 100) + (value >= 1000) + (value >= 10000) + (value >= 100000) +
-         (value >= 1000000) + (value >= 10000000) + (value >= 100000000);
+  static constexpr uint32_t kPowers[10] = {0, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+  const int32_t guess = ((32 - __builtin_clz(value | 1)) * 1233) >> 12;
+  return guess + (value >= kPowers[guess]);
 }
 
 inline uint64_t Pair(uint32_t value) {
