@@ -142,7 +142,13 @@ cliio::CWireVertex CReceivedWires::Vertex(size_t index) const {
 }
 
 void CReceivedWires::Vertices(size_t first, size_t count, cliio::CWireVertex* out) const {
-  for (size_t k = 0; k < count; ++k) out[k] = Vertex(first + k);
+  mReceived.vertices.ForEachPoint(first, count, [&out](const host::CVec3& position, double u) {
+    out->position[0] = position.x;
+    out->position[1] = position.y;
+    out->position[2] = position.z;
+    out->u = u;
+    ++out;
+  });
 }
 
 void CReceivedWires::Segments(size_t first, size_t count, cliio::CWireSegment* out) const {

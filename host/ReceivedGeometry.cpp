@@ -16,19 +16,19 @@ namespace host {
 namespace {
 
 // True when `value` is a float widened to double, with *narrow that float.
-// NaNs are never taken as floats: their payload might not survive.
-bool AsFloat(double value, float* narrow) {
-  if (std::isnan(value)) return false;
-  if (std::isinf(value)) {
-    *narrow = value > 0 ? HUGE_VALF : -HUGE_VALF;
-    return true;
+// NaNs are never taken as floats: their payload might not survive. Finite
+// values, nearly all of them, are settled by the first test.
+inline bool AsFloat(double value, float* narrow) {
+  if (std::fabs(value) <= FLT_MAX) {  // false for NaNs and infinities
+    *narrow = static_cast<float>(value);
+    return static_cast<double>(*narrow) == value;  // keeps the sign of zero too
   }
-  if (std::fabs(value) > FLT_MAX) return false;
-  *narrow = static_cast<float>(value);
-  return static_cast<double>(*narrow) == value;  // keeps the sign of zero too
+  if (!std::isinf(value)) return false;
+  *narrow = value > 0 ? HUGE_VALF : -HUGE_VALF;
+  return true;
 }
 
-bool AsFloats(const CVec3& v, float out[3]) { return AsFloat(v.x, &out[0]) && AsFloat(v.y, &out[1]) && AsFloat(v.z, &out[2]); }
+inline bool AsFloats(const CVec3& v, float out[3]) { return AsFloat(v.x, &out[0]) && AsFloat(v.y, &out[1]) && AsFloat(v.z, &out[2]); }
 
 bool SameBits(const CVec3& a, const CVec3& b) { return memcmp(&a, &b, sizeof a) == 0; }
 

@@ -97,6 +97,11 @@ class CReceivedVertices {
   CVec3 Position(size_t index) const;
   double U(size_t index) const;  // uvw.x: the parameter along the wire
   int32_t HostIndex(size_t index) const;
+  // Calls visit(Position(i), U(i)) for i from `first` to first + count - 1, in
+  // order; a plain walk over the compact entries while none is kept in full.
+  // REQUIRES: first + count <= size().
+  template <typename TVisit>
+  void ForEachPoint(size_t first, size_t count, TVisit&& visit) const;
   // How many vertices are kept in full, and how many runs hold the vectorA,
   // colour and host index columns (for the tests).
   size_t FullCount() const { return mFull.size(); }
@@ -149,6 +154,18 @@ class CReceivedVertices {
   CBlockList<CIndexRun, 10> mIndexRuns;
   std::vector<std::pair<size_t, CHostVertex>> mFull;  // by ascending index
 };
+
+template <typename TVisit>
+void CReceivedVertices::ForEachPoint(size_t first, size_t count, TVisit&& visit) const {
+  if (!mFull.empty()) {
+    for (size_t i = first; i < first + count; ++i) visit(Position(i), U(i));
+    return;
+  }
+  for (size_t i = first; i < first + count; ++i) {
+    const CPoint& point = mPoints[i];
+    visit(CVec3{point.position[0], point.position[1], point.position[2]}, double(point.u));
+  }
+}
 
 // The wire geometry the host holds for one child group.
 struct CReceivedGeometry {

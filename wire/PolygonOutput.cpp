@@ -41,7 +41,7 @@ bool CWireTag::OutPolygon(CGroup& group) {
     HostAddVertexRec ring[5];
     bool fits = true;
     for (int i = 0; i <= n; ++i) {
-      const Fxyz& corner = group.vertices[facet.vert[i % n]].pos;
+      const Fxyz& corner = group.vertices[facet.vert[i < n ? i : 0]].pos;  // the last closes the ring
       const Fxyz point = {centre.x + ((corner.x + offset.x) - centre.x) * scale,
                           centre.y + ((corner.y + offset.y) - centre.y) * scale,
                           centre.z + ((corner.z + offset.z) - centre.z) * scale};

@@ -23,6 +23,20 @@ void Transform(const Fxyz& v, const double m[16], void* out) {
   memcpy(out, result, sizeof result);
 }
 
+// The identity as the setup holds it: 1 on the diagonal, +0 elsewhere.
+bool IsIdentity(const double m[16]) {
+  double identity[16] = {};
+  for (int i = 0; i < 4; ++i) identity[i * 5] = 1.0;
+  return memcmp(m, identity, sizeof identity) == 0;
+}
+
+// Transform under the identity, for finite v: x * 1 + y * 0 + z * 0 + 0 is x,
+// except that a zero comes out +0 whatever its sign (the sum ends with +0).
+void Widen(const Fxyz& v, void* out) {
+  const double result[3] = {double(v.x) + 0.0, double(v.y) + 0.0, double(v.z) + 0.0};
+  memcpy(out, result, sizeof result);
+}
+
 bool AllFinite(const void* field) {
   double v[3];
   memcpy(v, field, sizeof v);
@@ -38,18 +52,26 @@ CWireFrame::CWireFrame() {
   memcpy(point_, theModelSetup.setup.matrices[3], sizeof point_);
   memcpy(direction_, theModelSetup.setup.matrices[4], sizeof direction_);
   memcpy(pointB_, theModelSetup.setup.matrices[5], sizeof pointB_);
+  identity_ = IsIdentity(point_) && IsIdentity(direction_) && IsIdentity(pointB_);
 }
 
 bool CWireFrame::Prepare(const Fxyz& point, const Fxyz& direction, float t, HostAddVertexRec& rec) const {
   memset(&rec, 0, sizeof rec);
   rec.hostContext = CurrentHostContext();
-  Transform(point, point_, rec.position);
   rec.color = kWireColor;
-  Transform(direction, direction_, rec.vectorA);
-  Transform(point, pointB_, rec.vectorB);
   rec.uvw[0] = t;
   rec.uvw[1] = 0.0;
   rec.uvw[2] = 0.0;
+  if (identity_ && IsFinite(point) && IsFinite(direction) && isfinite(t)) {
+    // Finite in, finite out: nothing left to check.
+    Widen(point, rec.position);
+    Widen(direction, rec.vectorA);
+    memcpy(rec.vectorB, rec.position, sizeof rec.vectorB);
+    return true;
+  }
+  Transform(point, point_, rec.position);
+  Transform(direction, direction_, rec.vectorA);
+  Transform(point, pointB_, rec.vectorB);
   return AllFinite(rec.position) && AllFinite(rec.vectorA) && AllFinite(rec.vectorB) && isfinite(t);
 }
 

@@ -30,6 +30,10 @@ class CWireFrame {
   double point_[16];
   double direction_[16];
   double pointB_[16];
+  // All three are the identity (as they are until a 'SETM' says otherwise): a
+  // finite point then goes through them unchanged but for -0 becoming +0,
+  // exactly what the products and sums would give.
+  bool identity_;
 };
 
 // Adds the vertex `point` (setup matrices 3 and 5) with the direction

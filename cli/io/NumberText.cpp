@@ -188,32 +188,6 @@ CDecimal ShortestDecimal(uint32_t mantissa, uint32_t exponent) {
   return CDecimal{output, e10 + removed};
 }
 
-constexpr char kDigitPairs[201] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// How many digits a float's shortest decimal has (at most 9), without branches.
-inline int32_t DecimalLength(uint32_t value) {
-  return 1 + (value >= 10) + (value >= 100) + (value >= 1000) + (value >= 10000) + (value >= 100000) +
-         (value >= 1000000) + (value >= 10000000) + (value >= 100000000);
-}
-
-inline uint64_t Pair(uint32_t value) {
-  uint16_t pair;
-  memcpy(&pair, kDigitPairs + 2 * value, 2);
-  return pair;
-}
-
-// The eight digits of value < 10^8 as characters in one word, the first in
-// the lowest byte (memory order on little-endian machines).
-inline uint64_t EightDigits(uint32_t value) {
-  const uint32_t high = value / 10000, low = value % 10000;
-  return Pair(high / 100) | Pair(high % 100) << 16 | Pair(low / 100) << 32 | Pair(low % 100) << 48;
-}
-
-inline void Store8(char* at, uint64_t chars) { memcpy(at, &chars, 8); }
-
 // Writes the `length` digits of `value` (length 1 to 9, value < 10^length)
 // with a point after the first `point` of them (none when point >= length)
 // and returns the end. Digits go out as whole words, each byte stored once and
@@ -227,10 +201,10 @@ inline char* PutDigits(char* at, uint32_t value, int32_t length, int32_t point) 
     length = 8;
     if (--point == 0) *at++ = '.';
   }
-  const uint64_t chars = EightDigits(value) >> (8 * (8 - length));
-  Store8(at, chars);
+  const uint64_t chars = digits::Eight(value) >> (8 * (8 - length));
+  digits::Store8(at, chars);
   if (point <= 0 || point >= length) return at + length;
-  Store8(at + point + 1, chars >> (8 * point));
+  digits::Store8(at + point + 1, chars >> (8 * point));
   at[point] = '.';
   return at + length + 1;
 }
@@ -249,7 +223,7 @@ char* WriteShortest(char* at, float value) {
     return at;
   }
   const CDecimal decimal = ShortestDecimal(mantissa, exponent);
-  const int32_t length = DecimalLength(decimal.digits);
+  const int32_t length = digits::Length(decimal.digits);
   const int32_t exp = decimal.exponent;
   // A float's scientific exponent (-45 to 38) always takes two digits.
   const int32_t scientificLength = length + (length > 1 ? 1 : 0) + 4;
@@ -262,10 +236,9 @@ char* WriteShortest(char* at, float value) {
       return WriteDecimal(at, uint64_t(bits >> 31 ? -value : value));
     }
     if (whole > 0) return PutDigits(at, decimal.digits, length, whole);  // ddd.ddd or ddd
-    // 0.000ddd
-    at[0] = '0';
-    at[1] = '.';
-    memset(at + 2, '0', size_t(-whole));
+    // 0.000ddd: at most three zeros after the point (one more and scientific
+    // notation is shorter); four are stored, the digits overwrite the rest.
+    memcpy(at, "0.0000", 6);
     return PutDigits(at + 2 - whole, decimal.digits, length, length);
   }
   // d.ddde±XX
@@ -274,7 +247,7 @@ char* WriteShortest(char* at, float value) {
   *at++ = 'e';
   *at++ = scientific < 0 ? '-' : '+';
   if (scientific < 0) scientific = -scientific;
-  memcpy(at, kDigitPairs + 2 * scientific, 2);
+  memcpy(at, digits::kPairs + 2 * scientific, 2);
   return at + 2;
 }
 

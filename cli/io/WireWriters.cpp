@@ -30,6 +30,10 @@ namespace {
 
 // Room reserved for one line: up to four numbers and some words.
 constexpr size_t kLineRoom = 4 * CBufferedWriter::kMaxNumber + 32;
+// Room for the text of one OBJ corner, `v/vt`: two indices and a slash, and
+// the bytes WriteDecimal may store past the second one's end.
+constexpr size_t kCornerRoom = 2 * kMaxNumberText + 8;
+static_assert(2 + 2 * kCornerRoom + 2 <= kLineRoom, "an `l` line of two copied corners fits its room");
 
 // Group names go into one-line fields: line breaks become spaces and an empty
 // name is replaced by the group's number.
@@ -124,11 +128,25 @@ bool WriteObj(const CWireSources& groups, CByteSink& sink, std::string* detail, 
       *at++ = '/';
       return WriteDecimal(at, vtBase + numbers.Vt(size_t(index)));
     };
+    // A polyline's segments share their corners: the corner that ends one
+    // line begins the next, and its text is kept rather than numbered again.
+    // The text is copied as a whole block (kCornerRoom bytes) whatever its length.
+    char latest[kCornerRoom] = {};
+    size_t latestLength = 0;
+    int32_t latestIndex = -1;
     ForEachSegment(group, [&](size_t, const CWireSegment& segment) {
       char* at = PutText(out.Reserve(kLineRoom), "l ", 2);
-      at = corner(at, segment.a);
+      if (segment.a == latestIndex) {
+        memcpy(at, latest, kCornerRoom);
+        at += latestLength;
+      } else {
+        at = corner(at, segment.a);
+      }
       *at++ = ' ';
-      at = corner(at, segment.b);
+      latestLength = size_t(corner(latest, segment.b) - latest);
+      latestIndex = segment.b;
+      memcpy(at, latest, kCornerRoom);
+      at += latestLength;
       *at++ = '\n';
       out.Commit(at);
       out.Advance(1);

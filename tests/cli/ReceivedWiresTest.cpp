@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "cli/WireGroups.h"
 #include "cli/io/WireWriters.h"
 
@@ -61,6 +64,30 @@ TEST(ReceivedWires, ReadTheHostsGeometryAsTheCopyHoldsIt) {
     ASSERT_TRUE(cliio::SerializeWires({copy}, format, &fromCopy, &detail)) << detail;
     EXPECT_EQ(fromView, fromCopy);
   }
+}
+
+TEST(ReceivedWires, RunsReadInBulkMatchVertexByVertexAcrossBlocks) {
+  // Enough compact vertices to fill more than two of the store's blocks, read
+  // in runs that straddle block ends; then once more with one kept in full.
+  host::CReceivedGeometry received;
+  received.deleted = true;
+  for (int32_t i = 0; i < 20000; ++i)
+    received.vertices.Add(Sent(float(i) * 0.5f, -float(i), 1.0f / float(i + 1), float(i % 7) / 7.0f), i);
+  for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 1) received.vertices.Add(Sent(0.1, 2, 3, 0.3), 20000);
+    ASSERT_EQ(received.vertices.FullCount(), size_t(pass));
+    const cli::CReceivedWires view("many", received);
+    for (size_t first : {size_t(0), size_t(8000), size_t(16380), view.VertexCount() - 5}) {
+      const size_t count = std::min<size_t>(500, view.VertexCount() - first);
+      std::vector<cliio::CWireVertex> run(count);
+      view.Vertices(first, count, run.data());
+      for (size_t k = 0; k < count; ++k) {
+        const cliio::CWireVertex one = view.Vertex(first + k);
+        EXPECT_EQ(memcmp(&one, &run[k], sizeof one), 0) << pass << " " << first + k;
+      }
+    }
+  }
+  EXPECT_EQ(cli::WiresOf("many", received).vertices.back().position[0], 0.1);
 }
 
 TEST(ReceivedWires, AGroupTheLatestRunDidNotWireHasNone) {

@@ -2,7 +2,8 @@
 // the same float, on a sample of every bit pattern and on the edges where
 // shortest-digit algorithms go wrong (powers of two and ten, subnormals, the
 // fixed/scientific boundary, integers written exactly). TRESSEL_ALL_FLOATS=1
-// checks all 2^32 patterns instead of the sample (a few minutes).
+// checks all 2^32 patterns instead of the sample (a few minutes). Integers:
+// the same text as std::to_chars at every change of digit count.
 #include <float.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -103,6 +104,22 @@ TEST(ShortestFloat, SignedZerosInfinitiesAndNaNsAsTheLibraryWritesThem) {
   EXPECT_EQ(std::string(text, cliio::WriteShortest(text, -0.0f)), "-0");
   EXPECT_EQ(std::string(text, cliio::WriteShortest(text, 4.84637e-05f)), "4.84637e-05");
   EXPECT_EQ(std::string(text, cliio::WriteShortest(text, 123456792.0f)), "123456792");
+}
+
+TEST(Decimal, MatchesTheLibraryAtEveryDigitCount) {
+  std::vector<uint64_t> values = {0, UINT32_MAX, UINT64_MAX};
+  for (uint64_t power = 10;; power *= 10) {  // 10^1 to 10^19
+    values.insert(values.end(), {power - 1, power, power + 1});
+    if (power == 10000000000000000000u) break;
+  }
+  // Spread over the range written a word at a time (below 10^8).
+  for (uint64_t value = 0; value < 100000; value += 7) values.push_back(value * 1013);
+  for (uint64_t value : values) {
+    char ours[cliio::kMaxNumberText], theirs[32];
+    const size_t ourLength = size_t(cliio::WriteDecimal(ours, value) - ours);
+    const size_t theirLength = size_t(std::to_chars(theirs, theirs + sizeof theirs, value).ptr - theirs);
+    EXPECT_EQ(std::string(ours, ourLength), std::string(theirs, theirLength)) << value;
+  }
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Whole generations over in-test meshes: the rings of mode 0, the border
 // polylines of modes 1 and 2, the selection list, failures and the
 // non-finite cases.
+#include <float.h>
 #include <math.h>
+#include <string.h>
 
 #include <vector>
 
@@ -132,6 +134,48 @@ TEST_F(WireOutput, VerticesGoThroughSetupMatricesThreeFourAndFive) {
   EXPECT_EQ(plug->result, kResultNotSupported);
   EXPECT_EQ(host.vertices.size(), 1u);
   EXPECT_EQ(id, 500);
+}
+
+TEST_F(WireOutput, TheIdentitySetupSendsTheNumbersItsProductsGive) {
+  // The identity skips the products. With -0 in place of its zeros (the
+  // translation row aside) a setup is no longer bitwise the identity and the
+  // products are taken, which must give the same bits: signed zeros, the
+  // smallest and largest floats.
+  const Fxyz points[] = {{-0.0f, 0.0f, -0.0f}, {1e-45f, -3.5f, FLT_MAX}, {-FLT_MAX, 1e30f, -1e-38f}};
+  const Fxyz directions[] = {{-0.0f, -0.0f, 1.0f}, {0.6f, -0.8f, 0.0f}, {0.0f, 0.0f, -1.0f}};
+  std::vector<AddedVertex> sent[2];
+  for (int products = 0; products < 2; ++products) {
+    theModelSetup.Init(nullptr);
+    theModelSetup.InitMatr();
+    for (int m = 3; products && m <= 5; ++m)
+      for (int i = 0; i < 12; ++i)
+        if (i % 5 != 0) theModelSetup.setup.matrices[m][i] = -0.0;
+    host.vertices.clear();
+    for (int k = 0; k < 3; ++k) {
+      int id = -1;
+      ASSERT_TRUE(OutVer(points[k], directions[k], 0.25f * float(k), &id)) << products << " " << k;
+    }
+    sent[products] = host.vertices;
+  }
+  ASSERT_EQ(sent[0].size(), 3u);
+  ASSERT_EQ(sent[1].size(), 3u);
+  for (size_t k = 0; k < 3; ++k) {
+    const AddedVertex& fast = sent[0][k];
+    const AddedVertex& full = sent[1][k];
+    EXPECT_EQ(memcmp(fast.position, full.position, sizeof fast.position), 0) << k;
+    EXPECT_EQ(memcmp(fast.direction, full.direction, sizeof fast.direction), 0) << k;
+    EXPECT_EQ(memcmp(fast.positionB, full.positionB, sizeof fast.positionB), 0) << k;
+    EXPECT_EQ(fast.u, full.u) << k;
+  }
+  EXPECT_FALSE(signbit(sent[0][0].position[0]));  // -0 comes out +0, as x * 1 + ... + 0 does
+  EXPECT_EQ(sent[0][1].position[2], double(FLT_MAX));
+
+  // Non-finite numbers are refused on the fast road too.
+  theModelSetup.InitMatr();
+  int id = -1;
+  EXPECT_FALSE(OutVer(Fxyz{INFINITY, 0, 0}, Fxyz{0, 0, 1}, 0.0f, &id));
+  EXPECT_FALSE(OutVer(Fxyz{0, 0, 0}, Fxyz{0, NAN, 1}, 0.0f, &id));
+  EXPECT_EQ(host.vertices.size(), 3u);
 }
 
 TEST_F(WireOutput, SelectionListPicksFacetsPerGroup) {
