@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -100,9 +101,9 @@ int RunSettings(const CSettingsArguments& arguments, const CGlobalOptions& optio
   CSession session;
   if (!session.Open(ModulePath(options.modulePath))) return kExitUsage;
   host::CHost& host = session.Host();
-  std::vector<uint8_t> block(kTagSlotBytes, 0);
   if (scene.hasSettings) {
-    block.insert(block.end(), scene.settings.begin(), scene.settings.end());
+    std::vector<uint8_t> block(kTagSlotBytes + scene.settings.size(), 0);
+    std::copy(scene.settings.begin(), scene.settings.end(), block.begin() + std::ptrdiff_t(kTagSlotBytes));
     host.SetInstanceData(0, block);
   }
   host.Setup() = scene.setup;
