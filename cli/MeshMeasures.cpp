@@ -33,12 +33,18 @@ void Bounds(size_t count, PointOf pointOf, T low[3], T high[3]) {
 double BoundingDiagonal(const cliio::CImportedMesh& mesh) {
   if (mesh.VertexCount() == 0) return 0;
   double low[3], high[3];
-  const float* floats = mesh.positions.RowsPerValue() == 1 ? mesh.positions.SingleValues() : nullptr;
-  if (floats) {
-    // Float positions: the float bounds widen exactly to the double ones.
+  if (mesh.positions.Single() && mesh.positions.RowsPerValue() == 1) {
+    // Float positions, held or left in their file: the float bounds widen
+    // exactly to the double ones.
     float lowFloat[3], highFloat[3];
-    Bounds<float>(mesh.VertexCount(), [floats](size_t v, float xyz[3]) { std::memcpy(xyz, floats + 3 * v, 3 * sizeof(float)); },
-                  lowFloat, highFloat);
+    if (const float* box = mesh.positions.FileBounds()) {
+      std::memcpy(lowFloat, box, sizeof lowFloat);
+      std::memcpy(highFloat, box + 3, sizeof highFloat);
+    } else {
+      cliio::CSingleValueReader floats(mesh.positions);
+      Bounds<float>(mesh.VertexCount(), [&floats](size_t v, float xyz[3]) { std::memcpy(xyz, floats.At(v), 3 * sizeof(float)); },
+                    lowFloat, highFloat);
+    }
     for (int axis = 0; axis < 3; ++axis) low[axis] = lowFloat[axis], high[axis] = highFloat[axis];
   } else {
     Bounds<double>(mesh.VertexCount(), [&mesh](size_t v, double xyz[3]) { mesh.Position(v, xyz); }, low, high);

@@ -120,14 +120,16 @@ int CountDropped(const cliio::CImportedMesh& mesh, PointOf pointOf) {
 }  // namespace
 
 int DroppedFacets(const cliio::CImportedMesh& mesh) {
-  // Positions held as floats (STL, float PLY) are read as they are: the
-  // same floats the round trip through double would give.
-  const float* floats = mesh.positions.RowsPerValue() == 1 ? mesh.positions.SingleValues() : nullptr;
-  if (floats)
-    return CountDropped(mesh, [floats](int32_t vertex) {
-      const float* at = floats + 3 * size_t(vertex);
+  // Positions stored as floats (STL, float PLY), held or left in their file,
+  // are read as they are: the same floats the round trip through double
+  // would give.
+  if (mesh.positions.Single() && mesh.positions.RowsPerValue() == 1) {
+    cliio::CSingleValueReader floats(mesh.positions);
+    return CountDropped(mesh, [&floats](int32_t vertex) {
+      const float* at = floats.At(size_t(vertex));
       return CCornerPoint{{at[0], at[1], at[2]}};
     });
+  }
   return CountDropped(mesh, [&mesh](int32_t vertex) { return CornerPoint(mesh, vertex); });
 }
 

@@ -46,6 +46,33 @@ void CVectorColumn::ReadFrom(std::shared_ptr<const CFileWindow> file, uint64_t f
   mFileValues = values;
 }
 
+void CVectorColumn::GetSingles(size_t first, size_t count, float* out) const {
+  if (!mFile) {
+    std::memcpy(out, mFloats.data() + 3 * first, 3 * count * sizeof(float));
+    return;
+  }
+  // Whole records at a time from the window, at most half a window's bytes.
+  constexpr size_t kValueBytes = 3 * sizeof(float);
+  const size_t end = first + count;
+  const size_t recordsAtATime = CFileWindow::kWindowBytes / 2 / mStride;
+  for (size_t value = first; value < end;) {
+    const size_t record = value / mPerRecord;
+    size_t within = value - record * mPerRecord;
+    const size_t records = std::min(recordsAtATime, (end - record * mPerRecord + mPerRecord - 1) / mPerRecord);
+    const unsigned char* bytes = mFile->At(mFirst + record * mStride, (records - 1) * mStride + mPerRecord * kValueBytes);
+    for (size_t r = 0; r < records; ++r, within = 0, bytes += mStride)
+      for (size_t k = within; k < mPerRecord && value < end; ++k, ++value, out += 3)
+        std::memcpy(out, bytes + k * kValueBytes, kValueBytes);
+  }
+}
+
+void CSingleValueReader::Refill(size_t value) {
+  mRun.resize(3 * kRun);
+  mFirst = value;
+  mEnd = std::min(mColumn.Size(), value + kRun);
+  mColumn.GetSingles(mFirst, mEnd - mFirst, mRun.data());
+}
+
 bool CVectorColumn::AnyNonZero() const {
   if (mFile) {
     for (size_t value = 0; value < mFileValues; ++value) {

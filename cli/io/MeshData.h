@@ -67,7 +67,7 @@ class CVectorColumn {
   size_t Size() const { return Values() * mRowsPerValue; }
   bool Empty() const { return Size() == 0; }
   void Reserve(size_t rows) { mSingle ? mFloats.reserve(3 * ValuesFor(rows)) : mDoubles.reserve(3 * ValuesFor(rows)); }
-  void Clear() { mFloats.clear(), mDoubles.clear(), mFile.reset(), mFileValues = 0; }
+  void Clear() { mFloats.clear(), mDoubles.clear(), mFile.reset(), mFileValues = 0, mHasFileBox = false; }
   // The column's `values` values stay in `file`: value v is three
   // little-endian floats at first + (v / perRecord) * stride + (v % perRecord)
   // * 12. Add, Set and Resize are not for such a column.
@@ -75,6 +75,12 @@ class CVectorColumn {
   // value lies inside the file.
   void ReadFrom(std::shared_ptr<const CFileWindow> file, uint64_t first, uint32_t stride, uint32_t perRecord,
                 size_t values);
+  // The box around the values of a column left in a file, as the reader saw
+  // them while it checked every value (so a pass over the file is saved):
+  // low x, y, z, then high x, y, z. Null for a column held in memory or one
+  // whose reader gave no box.
+  void SetFileBounds(const float box[6]) { std::memcpy(mFileBox, box, sizeof mFileBox), mHasFileBox = true; }
+  const float* FileBounds() const { return mFile && mHasFileBox ? mFileBox : nullptr; }
   // Whether the file the values stay in has changed since they were read
   // (false for values held in memory).
   bool FileChanged() const { return mFile && mFile->Changed(); }
@@ -96,6 +102,11 @@ class CVectorColumn {
   // The values as x, y, z floats, value after value; null unless Single()
   // and held in memory (not left in a file).
   const float* SingleValues() const { return mSingle && !mFile ? mFloats.data() : nullptr; }
+  // Copies values [first, first + count) to `out` as x, y, z floats, from
+  // memory or from the file they stay in: a pass over a column left in a file
+  // reads it in runs, not value by value.
+  // REQUIRES: Single(); first + count <= the values the column holds.
+  void GetSingles(size_t first, size_t count, float* out) const;
   // Sets the value row `index` reads (with it, its whole run's).
   // REQUIRES: index < Size(); a single column stores the values as floats.
   void Set(size_t index, double x, double y, double z);
@@ -118,14 +129,18 @@ class CVectorColumn {
 
  private:
   size_t Values() const { return mFile ? mFileValues : mSingle ? mFloats.size() / 3 : mDoubles.size() / 3; }
-  void GetFromFile(size_t value, double out[3]) const {
+  // Value `value`'s three floats in the file's window.
+  const unsigned char* InFile(size_t value) const {
     size_t record = value, within = 0;
     if (mPerRecord == 3) {
       record = value / 3;
       within = value - 3 * record;
     }
+    return mFile->At(mFirst + record * mStride + within * 3 * sizeof(float), 3 * sizeof(float));
+  }
+  void GetFromFile(size_t value, double out[3]) const {
     float xyz[3];
-    std::memcpy(xyz, mFile->At(mFirst + record * mStride + within * sizeof xyz, sizeof xyz), sizeof xyz);
+    std::memcpy(xyz, InFile(value), sizeof xyz);
     out[0] = xyz[0], out[1] = xyz[1], out[2] = xyz[2];
   }
   size_t ValuesFor(size_t rows) const { return (rows + mRowsPerValue - 1) / mRowsPerValue; }
@@ -142,6 +157,34 @@ class CVectorColumn {
   uint64_t mFirst = 0;
   uint32_t mStride = 0, mPerRecord = 1;
   size_t mFileValues = 0;
+  float mFileBox[6] = {0, 0, 0, 0, 0, 0};
+  bool mHasFileBox = false;
+};
+
+// Reads a single-precision column's values by index: in place when they are
+// held, else from their file a run of kRun values at a time, so that reading
+// them in order costs one pass over the file's bytes.
+// REQUIRES: column.Single() and RowsPerValue() == 1; the column outlives the
+// reader and does not change while it reads.
+class CSingleValueReader {
+ public:
+  static constexpr size_t kRun = 4096;
+  explicit CSingleValueReader(const CVectorColumn& column) : mColumn(column), mHeld(column.SingleValues()) {}
+  // Value `value`'s x, y, z, valid until the next call.
+  // REQUIRES: value < the column's Size().
+  const float* At(size_t value) {
+    if (mHeld) return mHeld + 3 * value;
+    if (value < mFirst || value >= mEnd) Refill(value);
+    return &mRun[3 * (value - mFirst)];
+  }
+
+ private:
+  void Refill(size_t value);
+
+  const CVectorColumn& mColumn;
+  const float* mHeld;
+  std::vector<float> mRun;
+  size_t mFirst = 0, mEnd = 0;
 };
 
 class CImportedMesh {

@@ -16,6 +16,7 @@
 // Linear in the file size.
 #include <stdint.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -73,6 +74,8 @@ bool ReadBinary(const CReadInput& input, std::vector<CImportedMesh>* meshes, std
     mesh.normals.Reserve(corners);
   }
   mesh.ReserveFacets(facets, 3);
+  // The corners' box, for positions left in the file: low x, y, z, high x, y, z.
+  float box[6] = {INFINITY, INFINITY, INFINITY, -INFINITY, -INFINITY, -INFINITY};
   const unsigned char* record = bytes + 84;
   for (uint32_t f = 0; f < facets; ++f, record += 50) {
     if ((f & 0xFFFF) == 0 && !input.progress->At(size_t(record - bytes))) {
@@ -89,6 +92,13 @@ bool ReadBinary(const CReadInput& input, std::vector<CImportedMesh>* meshes, std
     if (!inFile) {
       mesh.normals.AddFloats(values);
       mesh.positions.AddFloats(values + 3, 3);
+    } else {
+      for (int corner = 0; corner < 3; ++corner)
+        for (int axis = 0; axis < 3; ++axis) {
+          const float value = values[3 + 3 * corner + axis];
+          box[axis] = std::min(box[axis], value);
+          box[3 + axis] = std::max(box[3 + axis], value);
+        }
     }
     uint16_t attribute;
     std::memcpy(&attribute, record + 48, sizeof attribute);
@@ -109,6 +119,7 @@ bool ReadBinary(const CReadInput& input, std::vector<CImportedMesh>* meshes, std
   if (inFile) {
     mesh.normals.ReadFrom(input.file, 84, 50, 1, facets);
     mesh.positions.ReadFrom(input.file, 84 + 12, 50, 3, corners);
+    mesh.positions.SetFileBounds(box);
   }
   if (headerColor && mesh.colors.empty()) {
     // The header's colour is the material's, so every facet's.

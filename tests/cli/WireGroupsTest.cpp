@@ -4,10 +4,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "cli/MeshMeasures.h"
 #include "cli/WireGroups.h"
+#include "cli/io/MeshImport.h"
+#include "tests/cliio/TestFiles.h"
 
 namespace {
 
@@ -154,6 +157,37 @@ TEST(ChildGroup, DroppedFacetsAndSizeAlikeForFloatAndDoublePositions) {
   soup.positions.Set(2, 0, 0, 0.5);
   EXPECT_EQ(cli::DroppedFacets(soup), 1);
   EXPECT_DOUBLE_EQ(cli::BoundingDiagonal(soup), std::sqrt(1.0 + 4.0));
+}
+
+// A binary STL large enough that its positions stay in the file: the summary
+// reads them a run at a time, and every run boundary must be seamless.
+TEST(ChildGroup, DroppedFacetsAndSizeOfPositionsLeftInTheFile) {
+  cliio_test::CScratchFolder folder;
+  const std::filesystem::path file = folder.path() / "long.stl";
+  const uint32_t facets = 20000;  // 60,000 corners: 14 runs of the reader
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << std::string(80, ' ');
+    out.write(reinterpret_cast<const char*>(&facets), 4);
+    for (uint32_t f = 0; f < facets; ++f) {
+      const float x = float(f) * 0.5f;
+      // Every 997th facet folded onto one point, the last one lifted to z 3.
+      const bool folded = f % 997 == 0;
+      const float z = f + 1 == facets ? 3.0f : 1.0f;
+      const float values[12] = {0, 0, 1, x, 0, 0, folded ? x : x + 1, 0, 0, x, folded ? 0 : 2.0f, folded ? 0 : z};
+      out.write(reinterpret_cast<const char*>(values), sizeof values);
+      out.write("\0\0", 2);
+    }
+  }
+  std::string error;
+  std::vector<CImportedMesh> meshes = cliio::ImportMeshFile(file, &error);
+  ASSERT_EQ(meshes.size(), 1u) << error;
+  const CImportedMesh& mesh = meshes[0];
+  ASSERT_EQ(mesh.positions.SingleValues(), nullptr) << "the positions were held, not left in the file";
+  EXPECT_EQ(cli::DroppedFacets(mesh), int(facets / 997 + 1));
+  // x from 0 to (facets - 1) / 2 + 1, y from 0 to 2, z from 0 to 3.
+  const double width = double(facets - 1) * 0.5 + 1;
+  EXPECT_DOUBLE_EQ(cli::BoundingDiagonal(mesh), std::sqrt(width * width + 4.0 + 9.0));
 }
 
 }  // namespace

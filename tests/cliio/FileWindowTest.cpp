@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -71,6 +72,11 @@ TEST(StlFromFile, ServesWhatAHeldCopyHoldsInAnyOrder) {
   for (size_t v = 0; v < 60000; ++v) ExpectSameVertex(fromFile, held[0], v);  // forward
   for (size_t v = 60000; v-- > 0;) ExpectSameVertex(fromFile, held[0], v);    // backward
   for (size_t v = 7, step = 0; step < 60000; ++step, v = (v * 7919 + 13) % 60000) ExpectSameVertex(fromFile, held[0], v);
+  // Read a run at a time, forward and then backward (a refill each step).
+  cliio::CSingleValueReader runs(fromFile.positions);
+  const float* heldFloats = held[0].positions.SingleValues();
+  for (size_t v = 0; v < 60000; ++v) ASSERT_EQ(std::memcmp(runs.At(v), heldFloats + 3 * v, 12), 0) << "vertex " << v;
+  for (size_t v = 60000; v-- > 59000;) ASSERT_EQ(std::memcmp(runs.At(v), heldFloats + 3 * v, 12), 0) << "vertex " << v;
   EXPECT_FALSE(fromFile.SourceChanged());
 }
 
