@@ -151,38 +151,32 @@ CDecimal ShortestDecimal(uint32_t mantissa, uint32_t exponent) {
 
   // Drop digits while the interval holds a shorter number.
   int32_t removed = 0;
+  // One digit less of all three, remembering the one vr loses.
+  auto dropDigit = [&] {
+    lastRemovedDigit = uint8_t(vr % 10);
+    vr /= 10;
+    vp /= 10;
+    vm /= 10;
+    ++removed;
+  };
   uint32_t output;
   if (vmIsTrailingZeros || vrIsTrailingZeros) {
     while (vp / 10 > vm / 10) {
       vmIsTrailingZeros &= vm % 10 == 0;
       vrIsTrailingZeros &= lastRemovedDigit == 0;
-      lastRemovedDigit = uint8_t(vr % 10);
-      vr /= 10;
-      vp /= 10;
-      vm /= 10;
-      ++removed;
+      dropDigit();
     }
     if (vmIsTrailingZeros) {
       while (vm % 10 == 0) {
         vrIsTrailingZeros &= lastRemovedDigit == 0;
-        lastRemovedDigit = uint8_t(vr % 10);
-        vr /= 10;
-        vp /= 10;
-        vm /= 10;
-        ++removed;
+        dropDigit();
       }
     }
     // Exactly halfway (...50...0): round to even.
     if (vrIsTrailingZeros && lastRemovedDigit == 5 && vr % 2 == 0) lastRemovedDigit = 4;
     output = vr + ((vr == vm && (!acceptBounds || !vmIsTrailingZeros)) || lastRemovedDigit >= 5);
   } else {
-    while (vp / 10 > vm / 10) {
-      lastRemovedDigit = uint8_t(vr % 10);
-      vr /= 10;
-      vp /= 10;
-      vm /= 10;
-      ++removed;
-    }
+    while (vp / 10 > vm / 10) dropDigit();
     output = vr + (vr == vm || lastRemovedDigit >= 5);
   }
   return CDecimal{output, e10 + removed};
