@@ -22,6 +22,19 @@ std::vector<int> Indices(const CGroup& group, const TVector<CEdge*>& out) {
   return result;
 }
 
+// Traces the surface edge into `out` and compares it with the reference
+// tracer: the same number of chains and the same edges in the same order.
+::testing::AssertionResult SurfaceEdgeIsReference(CGroup& group, TVector<CEdge*>& out) {
+  const std::vector<std::vector<int>> expected = ReferenceChains(group);
+  const int chains = group.GetSurfEdge(out);
+  if (chains != static_cast<int>(expected.size()))
+    return ::testing::AssertionFailure() << chains << " chains, the reference traces " << expected.size();
+  std::vector<int> flat;
+  for (const auto& chain : expected) flat.insert(flat.end(), chain.begin(), chain.end());
+  if (Indices(group, out) != flat) return ::testing::AssertionFailure() << "the chains' edges differ from the reference's";
+  return ::testing::AssertionSuccess();
+}
+
 int gNullAfter = 0;
 void* NullingAlloc(size_t n) { return --gNullAfter == 0 ? nullptr : MAllocProc(n); }
 
@@ -186,12 +199,8 @@ TEST(SurfaceEdge, ChainsMatchThePlainSearchOnAHoledScrambledGrid) {
       }
     }
     ASSERT_TRUE(group.BuildEdges());
-    const std::vector<std::vector<int>> expected = ReferenceChains(group);
     TVector<CEdge*> out;
-    ASSERT_EQ(group.GetSurfEdge(out), static_cast<int>(expected.size()));
-    std::vector<int> flat;
-    for (const auto& chain : expected) flat.insert(flat.end(), chain.begin(), chain.end());
-    EXPECT_EQ(Indices(group, out), flat);
+    ASSERT_TRUE(SurfaceEdgeIsReference(group, out));
     EXPECT_EQ(out.count, 4u * 12 + 4 + 4 + 8);  // rim and the holes' borders
   }
   EXPECT_EQ(task.LiveBlocks(), 0u);
@@ -250,12 +259,8 @@ TEST(SurfaceEdge, ChainsMatchThePlainSearchOnRandomHoledSheets) {
     }
     if (group.facets.count == 0) continue;
     ASSERT_TRUE(group.BuildEdges());
-    const std::vector<std::vector<int>> expected = ReferenceChains(group);
     TVector<CEdge*> out;
-    ASSERT_EQ(group.GetSurfEdge(out), static_cast<int>(expected.size())) << round;
-    std::vector<int> flat;
-    for (const auto& chain : expected) flat.insert(flat.end(), chain.begin(), chain.end());
-    ASSERT_EQ(Indices(group, out), flat) << round;
+    ASSERT_TRUE(SurfaceEdgeIsReference(group, out)) << round;
     traced += out.count;
     ++rounds;
   }
@@ -287,12 +292,8 @@ TEST(SurfaceEdge, BusyVertexWithRepeatedPairsMatchesThePlainSearch) {
       }
     }
     ASSERT_TRUE(group.BuildEdges());
-    const std::vector<std::vector<int>> expected = ReferenceChains(group);
     TVector<CEdge*> out;
-    ASSERT_EQ(group.GetSurfEdge(out), static_cast<int>(expected.size()));
-    std::vector<int> flat;
-    for (const auto& chain : expected) flat.insert(flat.end(), chain.begin(), chain.end());
-    EXPECT_EQ(Indices(group, out), flat);
+    ASSERT_TRUE(SurfaceEdgeIsReference(group, out));
     size_t fromHub = 0;
     for (size_t e = 0; e < group.edges.count; ++e)
       fromHub += group.edges[e].fac[1] < 0 && (group.edges[e].ver[0] == 0 || group.edges[e].ver[1] == 0);
