@@ -22,6 +22,7 @@
 #include "cli/io/PreviewFont.h"
 #include "cli/io/PreviewRaster.h"
 #include "cli/io/PreviewScene.h"
+#include "cli/io/ScratchBuffer.h"
 
 // The text of the pictures goes through cairo's fonts and so fontconfig, whose
 // process-wide caches are never freed: the leak checker of the sanitizer
@@ -254,9 +255,18 @@ bool EncodePng(cairo_surface_t* surface, std::string* bytes, std::string* failur
 bool RenderPng(const CWireSources& wires, const std::vector<CImportedMesh>& meshes,
                const CPreviewOptions& options, std::string* bytes, std::string* failure) {
   const CPreviewLayout layout = LayoutPreview(wires.size());
-  // Released however the drawing ends, also by memory running out in it.
+  // The pixels are a scratch buffer (ScratchBuffer.h): cairo's own are a
+  // new mapping, touched a small page at a time. Released however the drawing
+  // ends, also by memory running out in it, the surface first.
+  const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, layout.width);
+  if (stride <= 0) {
+    *failure = cairo_status_to_string(CAIRO_STATUS_INVALID_STRIDE);
+    return false;
+  }
+  CScratchVector<unsigned char> pixels(size_t(stride) * size_t(layout.height));
   std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t*)> surface(
-      cairo_image_surface_create(CAIRO_FORMAT_RGB24, layout.width, layout.height), cairo_surface_destroy);
+      cairo_image_surface_create_for_data(pixels.data(), CAIRO_FORMAT_RGB24, layout.width, layout.height, stride),
+      cairo_surface_destroy);
   cairo_status_t status = cairo_surface_status(surface.get());
   if (status == CAIRO_STATUS_SUCCESS) {
     std::unique_ptr<cairo_t, void (*)(cairo_t*)> cairo(cairo_create(surface.get()), cairo_destroy);
@@ -334,7 +344,7 @@ void IncludeWires(const CWireSources& wires, CViewFit* fit) {
     });
 }
 
-std::vector<CDepthSegment> SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit) {
+CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit) {
   // A counting sort on the nearness in 4096 steps: linear, and finer than
   // any difference the picture can show. Equal steps keep their order. The
   // first pass counts, the second writes each segment straight into its place;
@@ -358,7 +368,7 @@ std::vector<CDepthSegment> SegmentsFarToNear(const CWireSources& wires, const CV
     });
   }
   for (size_t i = 1; i <= kSteps; ++i) start[i] += start[i - 1];
-  std::vector<CDepthSegment> sorted(segmentCount);
+  CDepthOrder sorted(segmentCount);
   std::vector<float> placed;
   for (size_t g = 0; g < wires.size(); ++g) {
     const CWireSource& group = *wires[g];
@@ -385,7 +395,7 @@ std::vector<CDepthSegment> SegmentsFarToNear(const CWireSources& wires, const CV
   return sorted;
 }
 
-std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit) {
+CDepthOrder SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit) {
   std::vector<CWireGroupSource> views;
   return SegmentsFarToNear(SourcesOf(wires, &views), fit);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/io/Preview.h"
+#include "cli/io/ScratchBuffer.h"
 
 namespace cliio {
 
@@ -97,8 +98,9 @@ struct CDepthSegment {
   float nearness;
   uint32_t group;
 };
-std::vector<CDepthSegment> SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit);
-std::vector<CDepthSegment> SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit);
+using CDepthOrder = CScratchVector<CDepthSegment>;
+CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit);
+CDepthOrder SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit);
 
 // Includes every vertex of `wires` in `fit` as a wire point.
 void IncludeWires(const CWireSources& wires, CViewFit* fit);
