@@ -615,6 +615,14 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
         cliio::CPreviewOptions previewOptions = plan.previewOptions;
         previewOptions.caption.hasFrame = plan.frames;
         previewOptions.caption.frame = result.frame;
+        previewOptions.caption.hasCounts = true;
+        previewOptions.caption.wires = previewOptions.caption.segments = 0;
+        for (const CGroupCounts& counts : result.groups) {
+          previewOptions.caption.wires += counts.wires;
+          previewOptions.caption.segments += counts.segments;
+        }
+        // Writing them to a file checked them (standard output is written last).
+        previewOptions.wiresChecked = !plan.toStdout;
         SetPhase("drawing " + preview.string());
         running = stage.StagePreview(preview, sources, plan.meshes, previewOptions, &writeError);
       }

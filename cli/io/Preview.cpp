@@ -442,10 +442,13 @@ std::string PreviewHeader(const CPreviewCaption& caption, const std::vector<CWir
 }
 
 std::string PreviewHeader(const CPreviewCaption& caption, const CWireSources& wires) {
-  size_t polylines = 0, segments = 0;
-  for (const CWireSource* group : wires) {
-    polylines += CountPolylines(*group);
-    segments += group->SegmentCount();
+  size_t polylines = caption.wires, segments = caption.segments;
+  if (!caption.hasCounts) {
+    polylines = segments = 0;
+    for (const CWireSource* group : wires) {
+      polylines += CountPolylines(*group);
+      segments += group->SegmentCount();
+    }
   }
   const char* dot = " \xC2\xB7 ";
   std::string header = caption.source.empty() ? "wires" : caption.source;
@@ -508,7 +511,7 @@ bool WritePreview(const std::filesystem::path& file, const CWireSources& wires,
     return false;
   }
   std::string detail;
-  if (!CheckWireGroups(wires, &detail)) {
+  if (!options.wiresChecked && !CheckWireGroups(wires, &detail)) {
     *error = file.string() + ": not drawn: " + detail;
     return false;
   }

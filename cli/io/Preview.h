@@ -33,15 +33,23 @@ struct CPreviewCaption {
   std::string selection;     // the selection list in use, empty when off
   bool hasFrame = false;
   int32_t frame = 0;
+  // The wires' totals when the caller has counted them already; else the
+  // header counts them.
+  bool hasCounts = false;
+  size_t wires = 0, segments = 0;
 };
 
 struct CPreviewOptions {
   PreviewView view = PreviewView::kIso;
   CPreviewCaption caption;
+  // The caller has checked the wires with CheckWireGroups, and they passed:
+  // they are not checked again.
+  bool wiresChecked = false;
 };
 
 // "engine.glb · mode 0 · push 0 · scale 1 · 120 wires · 480 segments" for
-// these groups (wires are the polylines JoinPolylines makes).
+// these groups (wires are the polylines JoinPolylines makes; the caption's
+// counts where it has them).
 std::string PreviewHeader(const CPreviewCaption& caption, const CWireSources& wires);
 std::string PreviewHeader(const CPreviewCaption& caption, const std::vector<CWireGroup>& wires);
 
@@ -73,8 +81,8 @@ CPreviewLayout LayoutPreview(size_t groupCount);
 // `wires` over `meshes` (drawn faintly; in an SVG only up to a size) in the
 // chosen view, nearer wires stronger; .html writes the interactive page.
 // Written atomically (AtomicFile.h). False with *error, one line beginning
-// with `file`, for another extension, wires that fail CheckWireGroups, or a
-// failed write. Mesh corners out of range and non-finite mesh points are left
+// with `file`, for another extension, wires that fail CheckWireGroups (unless
+// options.wiresChecked), or a failed write. Mesh corners out of range and non-finite mesh points are left
 // out. The wires are read where they are, a run at a time, and not copied.
 // REQUIRES: error != nullptr.
 bool WritePreview(const std::filesystem::path& file, const CWireSources& wires,

@@ -162,6 +162,11 @@ TEST(Preview, HeaderLine) {
   caption.hasFrame = true;
   caption.frame = -3;
   EXPECT_EQ(cliio::PreviewHeader(caption, cliio::CWireSources{}), "engine.glb \xC2\xB7 frame -3 \xC2\xB7 0 wires \xC2\xB7 0 segments");
+  // Totals the caller already has are taken as they are.
+  caption.hasCounts = true;
+  caption.wires = 1;
+  caption.segments = 3;
+  EXPECT_EQ(cliio::PreviewHeader(caption, wires), "engine.glb \xC2\xB7 frame -3 \xC2\xB7 1 wire \xC2\xB7 3 segments");
 }
 
 // The legend of the PNG, row by row: each listed group has a swatch in its
