@@ -1,7 +1,8 @@
 // A line gets the coverage of a round-ended stroke at each pixel, from the
 // distance of the pixel centre to the segment. Lines well inside the clip
 // rectangle, nearly all of them, are drawn row by row four pixels at a time
-// (in SSE2 where there is SSE2) without a branch per pixel; the others are
+// (in SSE2 where there is SSE2; eight, as a row's eight or two rows' four,
+// where the processor has AVX2) without a branch per pixel; the others are
 // walked along their major axis one pixel at a time, clipping each pixel.
 #include "cli/io/PreviewRaster.h"
 
@@ -12,6 +13,13 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+// Where the compiler can target AVX2 for one function while the program runs
+// on any x86-64, lines inside are painted eight pixels a step on processors
+// that have it.
+#if defined(__SSE2__) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TRESSEL_RASTER_AVX2 1
+#include <immintrin.h>
 #endif
 
 namespace cliio {
@@ -151,14 +159,93 @@ void CRaster::Tint(const CPaint& colour, double opacity) {
   }
 }
 
-#if defined(__SSE2__)
 namespace {
 
+// A segment as the walk below reads it: pixel coordinates (all positive: the
+// stroke lies inside the clip rectangle with room around it), the unit
+// direction and the length.
+struct CStroke {
+  double x0, y0, x1, y1, reach;
+  double ux, uy, length;
+};
+
+// Hands `steps` the pixels whose centres may lie within `reach` of the
+// segment: on each row, the row's part of the segment's bounding box, of the
+// band within reach across the line, and of the slab within reach along it.
+// The capsule lies in all three, so no pixel it touches is left out. The
+// steps paint whole groups of pixels from a row's first; the pixels past the
+// row's last are out of reach, get weight 0 and keep their colour.
+template <typename TSteps>
+inline void WalkStroke(unsigned char* pixels, std::ptrdiff_t stride, const CStroke& line, TSteps& steps) {
+  const double x0 = line.x0, y0 = line.y0, x1 = line.x1, y1 = line.y1, reach = line.reach;
+  const double ux = line.ux, uy = line.uy, length = line.length;
+  // Coordinates are positive here, so truncation rounds down: the rows and
+  // columns whose centres lie in [low, high].
+  const int firstRow = int(std::min(y0, y1) - reach + 0.5), lastRow = int(std::max(y0, y1) + reach - 0.5);
+  double ry = firstRow + 0.5 - y0;
+  // Most segments of a dense model are shorter than a pixel, and many
+  // longer ones run steeply: when the stroke's bounding box is less than four
+  // pixels wide, every pixel it touches lies in the same four columns on
+  // every row, so the row bounds below are not needed.
+  if (std::fabs(x1 - x0) + 2 * reach < 4) {
+    const int from = int(std::min(x0, x1) - reach + 0.5);
+    steps.Column(pixels + std::ptrdiff_t(firstRow) * stride + std::ptrdiff_t(from) * 4, stride,
+                 lastRow - firstRow + 1, float(from + 0.5 - x0), ry);
+    return;
+  }
+  const bool band = std::fabs(uy) > 1e-3, slab = std::fabs(ux) > 1e-3;
+  const double overY = band ? 1 / uy : 0, overX = slab ? 1 / ux : 0;
+  const double boxLeft = std::min(x0, x1) - reach, boxRight = std::max(x0, x1) + reach;
+  // Each bound moves by a fixed amount a row.
+  double bandLow = boxLeft, bandHigh = boxRight, bandStep = 0;
+  if (band) {  // |across| <= reach, across = rx * uy - ry * ux
+    const double centre = x0 + ry * ux * overY, spread = std::fabs(reach * overY);
+    bandLow = centre - spread;
+    bandHigh = centre + spread;
+    bandStep = ux * overY;
+  }
+  double slabLow = boxLeft, slabHigh = boxRight, slabStep = 0;
+  if (slab) {  // -reach <= along <= length + reach, along = rx * ux + ry * uy
+    const double start = x0 + (-reach - ry * uy) * overX, end = x0 + (length + reach - ry * uy) * overX;
+    slabLow = std::min(start, end);
+    slabHigh = std::max(start, end);
+    slabStep = -uy * overX;
+  }
+  // A row's columns [from, to], then the bounds move on to the next row.
+  auto columns = [&](int* from, int* to) {
+    *from = int(std::max(boxLeft, std::max(bandLow, slabLow)) + 0.5);
+    *to = int(std::min(boxRight, std::min(bandHigh, slabHigh)) - 0.5);
+    bandLow += bandStep;
+    bandHigh += bandStep;
+    slabLow += slabStep;
+    slabHigh += slabStep;
+  };
+  int row = firstRow;
+  if constexpr (TSteps::kRowPairs) {
+    for (; row < lastRow; row += 2) {
+      int from, to, nextFrom, nextTo;
+      columns(&from, &to);
+      columns(&nextFrom, &nextTo);
+      const double next = ry + 1;
+      steps.TwoRows(pixels + std::ptrdiff_t(row) * stride, stride, from, to, nextFrom, nextTo, x0, float(ry),
+                    float(next));
+      ry = next + 1;
+    }
+  }
+  for (; row <= lastRow; ++row, ry += 1) {
+    int from, to;
+    columns(&from, &to);
+    steps.Row(pixels + std::ptrdiff_t(row) * stride, from, to, x0, float(ry));
+  }
+}
+
+#if defined(__SSE2__)
 // A stroke's coverage and blend on four pixels side by side, from their
 // centres' offsets to the segment's start: `rxUx` and `rxUy` are the column
 // offsets times the direction's x and y, `ry` the row's offset. Pixels out of
 // reach get weight 0 and keep their colour.
 struct CFourPixels {
+  static constexpr bool kRowPairs = false;
   CFourPixels(float fx, float fy, float fLength, float fReach, float scale, uint32_t target)
       : vx(_mm_set1_ps(fx)), vy(_mm_set1_ps(fy)), vLength(_mm_set1_ps(fLength)), vReach(_mm_set1_ps(fReach)),
         vScale(_mm_set1_ps(scale)) {
@@ -191,19 +278,170 @@ struct CFourPixels {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
                      _mm_and_si128(_mm_packus_epi16(low, high), _mm_set1_epi32(0xFFFFFF)));
   }
+  // `rows` rows from `at` down, the same four columns, the first `rx` right
+  // of the segment's start and `ry` below it.
+  inline void Column(unsigned char* at, std::ptrdiff_t stride, int rows, float rx, double ry) const {
+    const __m128 columns = _mm_add_ps(_mm_set1_ps(rx), lanes);
+    const __m128 rxUx = _mm_mul_ps(columns, vx), rxUy = _mm_mul_ps(columns, vy);
+    for (int row = 0; row < rows; ++row, ry += 1, at += stride) Paint(at, rxUx, rxUy, _mm_set1_ps(float(ry)));
+  }
+  // Columns `from` to `to` of a row `ry` below the segment's start at x0.
+  inline void Row(unsigned char* row, int from, int to, double x0, float ry) const {
+    const __m128 vry = _mm_set1_ps(ry);
+    for (int x = from; x <= to; x += 4) {
+      const __m128 rx = _mm_add_ps(_mm_set1_ps(float(x + 0.5 - x0)), lanes);
+      Paint(row + std::ptrdiff_t(x) * 4, _mm_mul_ps(rx, vx), _mm_mul_ps(rx, vy), vry);
+    }
+  }
   const __m128 lanes = _mm_set_ps(3, 2, 1, 0);
   __m128 vx, vy, vLength, vReach, vScale;
   __m128i targetLow, targetHigh;
 };
-
-}  // namespace
+#else
+// The same arithmetic, a pixel at a time.
+struct CFourPixels {
+  static constexpr bool kRowPairs = false;
+  CFourPixels(float fx, float fy, float fLength, float fReach, float scale, uint32_t target)
+      : mX(fx), mY(fy), mLength(fLength), mReach(fReach), mScale(scale), mTarget(target) {}
+  inline void Paint(unsigned char* at, float rx, float ry) const {
+    const float along = rx * mX + ry * mY, across = rx * mY - ry * mX;
+    const float beyond = std::max(std::max(0.0f - along, along - mLength), 0.0f);
+    const float distance = std::sqrt(across * across + beyond * beyond);
+    const float coverage = std::min(std::max(mReach - distance, 0.0f), 1.0f);
+    Mix(at, mTarget, int(coverage * mScale + 0.5f));
+  }
+  inline void Column(unsigned char* at, std::ptrdiff_t stride, int rows, float rx, double ry) const {
+    for (int row = 0; row < rows; ++row, ry += 1, at += stride)
+      for (int k = 0; k < 4; ++k) Paint(at + 4 * k, rx + float(k), float(ry));
+  }
+  inline void Row(unsigned char* row, int from, int to, double x0, float ry) const {
+    for (int x = from; x <= to; ++x) Paint(row + std::ptrdiff_t(x) * 4, float(x + 0.5 - x0), ry);
+  }
+  float mX, mY, mLength, mReach, mScale;
+  uint32_t mTarget;
+};
 #endif
 
-// The pixels of row `row` whose centres may lie within `reach` of the
-// segment from (x0, y0) along the unit direction (ux, uy) for `length`: the
-// row's part of the segment's bounding box, of the band within reach across
-// the line, and of the slab within reach along it. The capsule lies in all
-// three, so no pixel it touches is left out.
+#if defined(TRESSEL_RASTER_AVX2)
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+// CFourPixels' arithmetic on two groups of four pixels at once, the halves
+// of AVX2's registers, each operation doing on each half what its SSE2 form
+// does: the same pixels, byte for byte. A step is eight pixels of a row, or
+// the same four columns of two rows. The pixels past a row's last (or the
+// row after a column's last) are out of reach and keep their colour; a step
+// that would reach past the clip rectangle's right edge is taken as fours.
+struct CEightPixels {
+  static constexpr bool kRowPairs = true;
+  CEightPixels(float fx, float fy, float fLength, float fReach, float scale, uint32_t target, int right)
+      : vx(_mm256_set1_ps(fx)), vy(_mm256_set1_ps(fy)), vLength(_mm256_set1_ps(fLength)),
+        vReach(_mm256_set1_ps(fReach)), vScale(_mm256_set1_ps(scale)), fours(fx, fy, fLength, fReach, scale, target),
+        mRight(right) {
+    const __m256i targets = _mm256_set1_epi32(int(target));
+    targetLow = _mm256_unpacklo_epi8(targets, _mm256_setzero_si256());
+    targetHigh = _mm256_unpackhi_epi8(targets, _mm256_setzero_si256());
+  }
+  inline __m256i Mixed(__m256i old, __m256 rxUx, __m256 rxUy, __m256 ry) const {
+    const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1), half = _mm256_set1_ps(0.5f);
+    const __m256i zeroI = _mm256_setzero_si256(), rounding = _mm256_set1_epi16(128), whole = _mm256_set1_epi16(256);
+    const __m256 along = _mm256_add_ps(rxUx, _mm256_mul_ps(ry, vy));
+    const __m256 across = _mm256_sub_ps(rxUy, _mm256_mul_ps(ry, vx));
+    const __m256 beyond =
+        _mm256_max_ps(_mm256_max_ps(_mm256_sub_ps(zero, along), _mm256_sub_ps(along, vLength)), zero);
+    const __m256 distance =
+        _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(across, across), _mm256_mul_ps(beyond, beyond)));
+    const __m256 coverage = _mm256_min_ps(_mm256_max_ps(_mm256_sub_ps(vReach, distance), zero), one);
+    const __m256i weights = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(coverage, vScale), half));
+    const __m256i packed = _mm256_packs_epi32(weights, weights);
+    const __m256i doubled = _mm256_unpacklo_epi16(packed, packed);
+    const __m256i takeLow = _mm256_unpacklo_epi32(doubled, doubled);
+    const __m256i takeHigh = _mm256_unpackhi_epi32(doubled, doubled);
+    const __m256i oldLow = _mm256_unpacklo_epi8(old, zeroI), oldHigh = _mm256_unpackhi_epi8(old, zeroI);
+    const __m256i low = _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(oldLow, _mm256_sub_epi16(whole, takeLow)),
+                                          _mm256_mullo_epi16(targetLow, takeLow)), rounding), 8);
+    const __m256i high = _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(oldHigh, _mm256_sub_epi16(whole, takeHigh)),
+                                          _mm256_mullo_epi16(targetHigh, takeHigh)), rounding), 8);
+    return _mm256_and_si256(_mm256_packus_epi16(low, high), _mm256_set1_epi32(0xFFFFFF));
+  }
+  inline void Column(unsigned char* at, std::ptrdiff_t stride, int rows, float rx, double ry) const {
+    const __m256 columns = _mm256_add_ps(_mm256_set1_ps(rx), _mm256_set_ps(3, 2, 1, 0, 3, 2, 1, 0));
+    const __m256 rxUx = _mm256_mul_ps(columns, vx), rxUy = _mm256_mul_ps(columns, vy);
+    for (int row = 0; row < rows; row += 2, at += 2 * stride) {
+      const double next = ry + 1;
+      const __m256 rys = _mm256_set_m128(_mm_set1_ps(float(next)), _mm_set1_ps(float(ry)));
+      ry = next + 1;
+      __m128i* upper = reinterpret_cast<__m128i*>(at);
+      __m128i* lower = reinterpret_cast<__m128i*>(at + stride);
+      const __m256i mixed = Mixed(_mm256_loadu2_m128i(lower, upper), rxUx, rxUy, rys);
+      _mm256_storeu2_m128i(lower, upper, mixed);
+    }
+  }
+  inline void Row(unsigned char* row, int from, int to, double x0, float ry) const {
+    const __m256 rys = _mm256_set1_ps(ry);
+    int x = from;
+    for (; x <= to && x + 8 <= mRight; x += 8) {
+      const __m256 columns = _mm256_add_ps(
+          _mm256_set_m128(_mm_set1_ps(float((x + 4) + 0.5 - x0)), _mm_set1_ps(float(x + 0.5 - x0))),
+          _mm256_set_ps(3, 2, 1, 0, 3, 2, 1, 0));
+      __m256i* at = reinterpret_cast<__m256i*>(row + std::ptrdiff_t(x) * 4);
+      _mm256_storeu_si256(at, Mixed(_mm256_loadu_si256(at), _mm256_mul_ps(columns, vx),
+                                    _mm256_mul_ps(columns, vy), rys));
+    }
+    if (x <= to) fours.Row(row, x, to, x0, ry);
+  }
+  // Two rows, `row` and the one below it: together as one step where each
+  // lies in four columns, as steep strokes' rows do.
+  inline void TwoRows(unsigned char* row, std::ptrdiff_t stride, int from, int to, int nextFrom, int nextTo,
+                      double x0, float ry, float nextRy) const {
+    if (to - from >= 4 || nextTo - nextFrom >= 4) {
+      Row(row, from, to, x0, ry);
+      Row(row + stride, nextFrom, nextTo, x0, nextRy);
+      return;
+    }
+    const __m256 columns = _mm256_add_ps(
+        _mm256_set_m128(_mm_set1_ps(float(nextFrom + 0.5 - x0)), _mm_set1_ps(float(from + 0.5 - x0))),
+        _mm256_set_ps(3, 2, 1, 0, 3, 2, 1, 0));
+    const __m256 rys = _mm256_set_m128(_mm_set1_ps(nextRy), _mm_set1_ps(ry));
+    __m128i* upper = reinterpret_cast<__m128i*>(row + std::ptrdiff_t(from) * 4);
+    __m128i* lower = reinterpret_cast<__m128i*>(row + stride + std::ptrdiff_t(nextFrom) * 4);
+    const __m256i mixed = Mixed(_mm256_loadu2_m128i(lower, upper), _mm256_mul_ps(columns, vx),
+                                _mm256_mul_ps(columns, vy), rys);
+    _mm256_storeu2_m128i(lower, upper, mixed);
+  }
+  __m256 vx, vy, vLength, vReach, vScale;
+  __m256i targetLow, targetHigh;
+  CFourPixels fours;
+  int mRight;
+};
+
+// The walk with CEightPixels, compiled for AVX2 as a whole (flatten: every
+// call in it inlined) and called only where the processor has AVX2.
+__attribute__((flatten)) void WalkStrokeInEights(unsigned char* pixels, std::ptrdiff_t stride, const CStroke& line,
+                                                 const CEightPixels& steps) {
+  WalkStroke(pixels, stride, line, steps);
+}
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
+
+}  // namespace
+
+void CRaster::UseWideSteps(bool use) { mWideSteps = use; }
+
 void CRaster::LineInside(double x0, double y0, double x1, double y1, double reach, uint32_t target, double opacity) {
   const double dx = x1 - x0, dy = y1 - y0;
   const double length = std::sqrt(dx * dx + dy * dy);
@@ -211,74 +449,15 @@ void CRaster::LineInside(double x0, double y0, double x1, double y1, double reac
   // The pixel arithmetic is in float, relative to the segment's start.
   const float fx = float(ux), fy = float(uy), fLength = float(length), fReach = float(reach);
   const float scale = float(opacity * 256);
-#if defined(__SSE2__)
-  const CFourPixels kernel(fx, fy, fLength, fReach, scale, target);
-  // Most segments of a dense model are shorter than a pixel, and many
-  // longer ones run steeply: when the stroke's bounding box is less than four
-  // pixels wide, every pixel it touches lies in one four-pixel step on each
-  // row, the same columns on every row, so the row bounds below are not
-  // needed.
-  if (std::fabs(dx) + 2 * reach < 4) {
-    const int from = int(std::min(x0, x1) - reach + 0.5);
-    const int firstRow = int(std::min(y0, y1) - reach + 0.5), lastRow = int(std::max(y0, y1) + reach - 0.5);
-    const __m128 rx = _mm_add_ps(_mm_set1_ps(float(from + 0.5 - x0)), kernel.lanes);
-    const __m128 rxUx = _mm_mul_ps(rx, kernel.vx), rxUy = _mm_mul_ps(rx, kernel.vy);
-    unsigned char* at = mPixels + std::ptrdiff_t(firstRow) * mStride + std::ptrdiff_t(from) * 4;
-    double ry = firstRow + 0.5 - y0;
-    for (int row = firstRow; row <= lastRow; ++row, ry += 1, at += mStride)
-      kernel.Paint(at, rxUx, rxUy, _mm_set1_ps(float(ry)));
+  const CStroke line{x0, y0, x1, y1, reach, ux, uy, length};
+#if defined(TRESSEL_RASTER_AVX2)
+  if (mWideSteps && HasAvx2()) {
+    WalkStrokeInEights(mPixels, mStride, line, CEightPixels(fx, fy, fLength, fReach, scale, target, mRight));
     return;
   }
 #endif
-  const bool band = std::fabs(uy) > 1e-3, slab = std::fabs(ux) > 1e-3;
-  const double overY = band ? 1 / uy : 0, overX = slab ? 1 / ux : 0;
-  const double boxLeft = std::min(x0, x1) - reach, boxRight = std::max(x0, x1) + reach;
-  // Coordinates are positive here, so truncation rounds down: the rows and
-  // columns whose centres lie in [low, high].
-  const int firstRow = int(std::min(y0, y1) - reach + 0.5), lastRow = int(std::max(y0, y1) + reach - 0.5);
-  // Each bound moves by a fixed amount a row.
-  double ry = firstRow + 0.5 - y0;
-  double bandLow = boxLeft, bandHigh = boxRight, bandStep = 0;
-  if (band) {  // |across| <= reach, across = rx * uy - ry * ux
-    const double centre = x0 + ry * ux * overY, spread = std::fabs(reach * overY);
-    bandLow = centre - spread;
-    bandHigh = centre + spread;
-    bandStep = ux * overY;
-  }
-  double slabLow = boxLeft, slabHigh = boxRight, slabStep = 0;
-  if (slab) {  // -reach <= along <= length + reach, along = rx * ux + ry * uy
-    const double start = x0 + (-reach - ry * uy) * overX, end = x0 + (length + reach - ry * uy) * overX;
-    slabLow = std::min(start, end);
-    slabHigh = std::max(start, end);
-    slabStep = -uy * overX;
-  }
-  for (int row = firstRow; row <= lastRow;
-       ++row, ry += 1, bandLow += bandStep, bandHigh += bandStep, slabLow += slabStep, slabHigh += slabStep) {
-    const double left = std::max(boxLeft, std::max(bandLow, slabLow));
-    const double right = std::min(boxRight, std::min(bandHigh, slabHigh));
-    const int from = int(left + 0.5), to = int(right - 0.5);
-    const float fy0 = float(ry);
-    unsigned char* pixels = mPixels + std::ptrdiff_t(row) * mStride;
-#if defined(__SSE2__)
-    // Four pixels at once; those past `to` are out of reach and keep their
-    // colour (weight 0).
-    const __m128 vry = _mm_set1_ps(fy0);
-    for (int x = from; x <= to; x += 4) {
-      const __m128 rx = _mm_add_ps(_mm_set1_ps(float(x + 0.5 - x0)), kernel.lanes);
-      kernel.Paint(pixels + std::ptrdiff_t(x) * 4, _mm_mul_ps(rx, kernel.vx), _mm_mul_ps(rx, kernel.vy), vry);
-    }
-#else
-    // The same arithmetic, a pixel at a time.
-    for (int x = from; x <= to; ++x) {
-      const float rx = float(x + 0.5 - x0);
-      const float along = rx * fx + fy0 * fy, across = rx * fy - fy0 * fx;
-      const float beyond = std::max(std::max(0.0f - along, along - fLength), 0.0f);
-      const float distance = std::sqrt(across * across + beyond * beyond);
-      const float coverage = std::min(std::max(fReach - distance, 0.0f), 1.0f);
-      Mix(pixels + std::ptrdiff_t(x) * 4, target, int(coverage * scale + 0.5f));
-    }
-#endif
-  }
+  const CFourPixels steps(fx, fy, fLength, fReach, scale, target);
+  WalkStroke(mPixels, mStride, line, steps);
 }
 
 void CRaster::Line(double x0, double y0, double x1, double y1, double width, const CPaint& colour, double opacity) {

@@ -34,6 +34,10 @@ class CRaster {
   // .5) of the given width, blended over what is there with `opacity`.
   // Non-finite coordinates draw nothing.
   void Line(double x0, double y0, double x1, double y1, double width, const CPaint& colour, double opacity);
+  // Lines with room around them are painted eight pixels a step where the
+  // processor can (AVX2), the same pixels as four at a time; false keeps them
+  // to four, to compare the two.
+  void UseWideSteps(bool use);
 
  private:
   // `target` is 0xRRGGBB, `weight` 0 to 256.
@@ -51,6 +55,7 @@ class CRaster {
   // dense model mark it in no particular order.
   std::vector<uint64_t> mCovered;
   size_t mCoveredWords = 0;  // a row's
+  bool mWideSteps = true;
 };
 
 }  // namespace cliio

@@ -127,6 +127,46 @@ TEST(PreviewRaster, NarrowStrokesPaintLikeTheWalk) {
   EXPECT_LE(worst, 2);
 }
 
+// Eight pixels a step (where the processor has AVX2) must paint byte for
+// byte what four a step paint: thousands of overlapping strokes, short and
+// long, narrow and wide, flat and steep, some ending at the clip rectangle's
+// right edge, so that a step that pairs the wrong rows or columns, blends a
+// pixel twice or not at all, or reaches past the edge shows. Where the
+// processor lacks AVX2 both pictures take four a step.
+TEST(PreviewRaster, WideStepsPaintLikeFourPixelSteps) {
+  uint32_t state = 777;
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return double(state >> 8) / double(1u << 24);
+  };
+  CCanvas wide, four;
+  four.raster.UseWideSteps(false);
+  for (int stroke = 0; stroke < 4000; ++stroke) {
+    // At the edge: flat strokes whose reach ends just short of the room that
+    // takes them the row-by-row way, so that rows' last steps start within
+    // eight pixels of the edge.
+    const bool atEdge = stroke % 7 == 0;
+    const double width = 0.8 + next() * 2.5, reach = width / 2 + 0.5;
+    const double x0 = atEdge ? CCanvas::kWidth - CCanvas::kBorder - 6.5 - reach + next() * 0.45 : 20 + next() * 140;
+    const double y0 = 20 + next() * 80;
+    const double length = stroke % 3 == 0 ? next() * 1.5 : next() * 30, angle = next() * 6.2832;
+    const double x1 = atEdge ? x0 - 10 - next() * 10 : x0 + length * std::cos(angle);
+    const double y1 = atEdge ? y0 + (next() - 0.5) * 6 : y0 + length * std::sin(angle);
+    const double opacity = stroke % 5 == 0 ? 0.3 + next() * 0.7 : 1.0;
+    const cliio::CPaint colour{next(), next(), next()};
+    wide.raster.Line(x0, y0, x1, y1, width, colour, opacity);
+    four.raster.Line(x0, y0, x1, y1, width, colour, opacity);
+  }
+  int painted = 0;
+  for (int y = 0; y < CCanvas::kHeight; ++y)
+    for (int x = 0; x < CCanvas::kWidth; ++x) {
+      ASSERT_EQ(wide.At(x, y), four.At(x, y)) << x << "," << y;
+      painted += (wide.At(x, y) & 0xFFFFFF) != 0xFFFFFF;
+    }
+  EXPECT_GT(painted, 5000);
+  EXPECT_TRUE(wide.BorderUntouched());
+}
+
 // A wide stroke: the centre is the full colour, a pixel at the reach is
 // untouched, and the colour's unused top byte stays zero as cairo's RGB24
 // expects of what it reads back.
