@@ -9,21 +9,24 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <atomic>
 #include <cstring>
 #include <new>
 
 namespace cli {
 namespace {
 
-size_t gLastFailed = 0;
-std::string* gPhase = nullptr;
+std::atomic<size_t> gLastFailed{0};
+// Each thread has a phase of its own: a preview drawn while the wires are
+// written is "drawing", not "writing".
+thread_local std::string gPhase;
 
 // A test aid: $TRESSEL_ALLOCATION_LIMIT=PHASE:BYTES refuses every request
-// larger than BYTES while the phase begins with PHASE, as an exhausted
-// machine would. The sanitizer builds cannot run under an address space
-// limit, and there the host's own buffers would otherwise fail first.
-size_t gLimit = 0;
-bool gLimitActive = false;
+// larger than BYTES while the thread's phase begins with PHASE, as an
+// exhausted machine would. The sanitizer builds cannot run under an address
+// space limit, and there the host's own buffers would otherwise fail first.
+thread_local size_t gLimit = 0;
+thread_local bool gLimitActive = false;
 
 void* Allocate(size_t size) {
   if (size == 0) size = 1;
@@ -32,7 +35,7 @@ void* Allocate(size_t size) {
     if (block) return block;
     std::new_handler handler = std::get_new_handler();
     if (!handler) {
-      gLastFailed = size;
+      gLastFailed.store(size, std::memory_order_relaxed);
       throw std::bad_alloc();
     }
     handler();
@@ -49,7 +52,7 @@ void* AllocateOrNull(size_t size) noexcept {
 
 }  // namespace
 
-size_t LastFailedAllocation() { return gLastFailed; }
+size_t LastFailedAllocation() { return gLastFailed.load(std::memory_order_relaxed); }
 
 std::string ByteCount(size_t bytes) {
   static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
@@ -66,17 +69,16 @@ std::string ByteCount(size_t bytes) {
 }
 
 void SetPhase(std::string phase) {
-  if (!gPhase) gPhase = new std::string;
-  *gPhase = std::move(phase);
+  gPhase = std::move(phase);
   const char* limit = std::getenv("TRESSEL_ALLOCATION_LIMIT");
   const char* colon = limit ? std::strrchr(limit, ':') : nullptr;
-  gLimitActive = colon && gPhase->compare(0, size_t(colon - limit), limit, size_t(colon - limit)) == 0;
+  gLimitActive = colon && gPhase.compare(0, size_t(colon - limit), limit, size_t(colon - limit)) == 0;
   if (gLimitActive) gLimit = std::strtoull(colon + 1, nullptr, 10);
 }
 
 std::string OutOfMemoryLine() {
-  std::string line = "out of memory while " + (gPhase && !gPhase->empty() ? *gPhase : std::string("running"));
-  if (gLastFailed) line += " (a request for " + ByteCount(gLastFailed) + " failed)";
+  std::string line = "out of memory while " + (gPhase.empty() ? std::string("running") : gPhase);
+  if (const size_t failed = LastFailedAllocation()) line += " (a request for " + ByteCount(failed) + " failed)";
   return line;
 }
 

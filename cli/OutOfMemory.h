@@ -17,6 +17,7 @@ size_t LastFailedAllocation();
 // What the run is doing now, for OutOfMemoryLine: "importing big.stl",
 // "writing out.obj". Each step of a run sets it as it begins; it is not
 // restored on the way out, so a failure is reported under the step it hit.
+// Each thread has its own (a thread that has set none is "running").
 void SetPhase(std::string phase);
 
 // "out of memory while PHASE (a request for 1.5 GB failed)". The phase is

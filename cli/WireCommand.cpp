@@ -598,6 +598,27 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
         counts.segments = wires.SegmentCount();
         result.groups.push_back(counts);
       }
+      const std::filesystem::path preview =
+          plan.previewPattern ? std::filesystem::path(plan.previewPattern->NameFor(result.frame)) : plan.preview;
+      cliio::CPreviewOptions previewOptions = plan.previewOptions;
+      previewOptions.caption.hasFrame = plan.frames;
+      previewOptions.caption.frame = result.frame;
+      previewOptions.caption.hasCounts = true;
+      previewOptions.caption.wires = previewOptions.caption.segments = 0;
+      for (const CGroupCounts& counts : result.groups) {
+        previewOptions.caption.wires += counts.wires;
+        previewOptions.caption.segments += counts.segments;
+      }
+      // Wires written to a file are checked once, here, for the writer and
+      // for their preview, which is drawn meanwhile on a thread of its own.
+      // Wires that fail are left to the writer, whose error names them.
+      std::optional<CPreviewDrawing> drawing;
+      std::string invalid;
+      const bool checked = !plan.toStdout && cliio::CheckWireGroups(sources, &invalid);
+      if (checked && !plan.preview.empty()) {
+        previewOptions.wiresChecked = true;
+        drawing.emplace(preview, sources, plan.meshes, previewOptions);
+      }
       if (plan.toStdout) {
         // Standard output is written only when everything else is in place.
         standardOutputGroups.clear();
@@ -607,24 +628,12 @@ int RunOnce(const CWireArguments& arguments, const CGlobalOptions& options, CPro
         const std::filesystem::path output =
             plan.outputPattern ? std::filesystem::path(plan.outputPattern->NameFor(result.frame)) : plan.output;
         SetPhase("writing " + output.string());
-        running = stage.StageWires(output, plan.format, sources, &writeError);
+        running = stage.StageWires(output, plan.format, sources, &writeError, checked);
       }
       if (running && !plan.preview.empty()) {
-        const std::filesystem::path preview =
-            plan.previewPattern ? std::filesystem::path(plan.previewPattern->NameFor(result.frame)) : plan.preview;
-        cliio::CPreviewOptions previewOptions = plan.previewOptions;
-        previewOptions.caption.hasFrame = plan.frames;
-        previewOptions.caption.frame = result.frame;
-        previewOptions.caption.hasCounts = true;
-        previewOptions.caption.wires = previewOptions.caption.segments = 0;
-        for (const CGroupCounts& counts : result.groups) {
-          previewOptions.caption.wires += counts.wires;
-          previewOptions.caption.segments += counts.segments;
-        }
-        // Writing them to a file checked them (standard output is written last).
-        previewOptions.wiresChecked = !plan.toStdout;
         SetPhase("drawing " + preview.string());
-        running = stage.StagePreview(preview, sources, plan.meshes, previewOptions, &writeError);
+        running = drawing ? stage.StageDrawing(preview, *drawing, &writeError)
+                          : stage.StagePreview(preview, sources, plan.meshes, previewOptions, &writeError);
       }
       results.push_back(std::move(result));
       writingSeconds += SecondsSince(writingStarted);

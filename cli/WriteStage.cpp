@@ -156,14 +156,14 @@ bool CWriteStage::WriteInChunks(cliio::CStagedFile& file, const std::string& byt
 }
 
 bool CWriteStage::StageWires(const fs::path& output, cliio::WireFormat format, const cliio::CWireSources& groups,
-                             std::string* error) {
+                             std::string* error, bool checked) {
   cliio::CStagedFile staged;
   if (!staged.Open(output, error)) return false;
   CProgressPhase phase(mBar, "Writing " + output.filename().string());
   cliio::CStagedFileSink sink(staged, &RaiseTestSignals);
   std::string detail;
   const bool written = cliio::WriteWires(groups, format, sink, &detail,
-                                         [&phase](double fraction) { return phase.Report(fraction); });
+                                         [&phase](double fraction) { return phase.Report(fraction); }, checked);
   if (!written || CInterruptGuard::Interrupted()) {
     staged.Abandon();
     if (CInterruptGuard::Interrupted() || detail == cliio::kWriteCancelled) *error = Cancelled(output);
@@ -197,6 +197,19 @@ bool CWriteStage::StagePreview(const fs::path& file, const cliio::CWireSources& 
   if (!staged.Replaced(error)) return false;
   phase.Complete();
   mFiles.push_back(std::move(staged));
+  return true;
+}
+
+bool CWriteStage::StageDrawing(const fs::path& file, CPreviewDrawing& drawing, std::string* error) {
+  CProgressPhase phase(mBar, "Drawing " + file.filename().string());
+  std::string bytes;
+  if (!drawing.Finish(&bytes, error)) return false;
+  if (CInterruptGuard::Interrupted()) {
+    *error = Cancelled(file);
+    return false;
+  }
+  if (!StageBytes(file, bytes, error)) return false;
+  phase.Complete();
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/PreviewDrawing.h"
 #include "cli/Progress.h"
 #include "cli/io/AtomicFile.h"
 #include "cli/io/MeshData.h"
@@ -48,14 +49,18 @@ class CWriteStage {
   // Streams `groups` in `format` into a new temporary for `output`,
   // reporting progress; the groups may be dropped afterwards. False with
   // *error (one line naming `output`) on failure, or when the run was
-  // cancelled meanwhile (the partial temporary removed).
+  // cancelled meanwhile (the partial temporary removed). `checked`: the
+  // caller has checked the groups (cliio::WriteWires).
   bool StageWires(const std::filesystem::path& output, cliio::WireFormat format, const cliio::CWireSources& groups,
-                  std::string* error);
+                  std::string* error, bool checked = false);
   // Draws a preview (Preview.h) into a new temporary for `file`.
   // The groups are read in place while it draws.
   bool StagePreview(const std::filesystem::path& file, const cliio::CWireSources& groups,
                     const std::vector<cliio::CImportedMesh>& meshes, const cliio::CPreviewOptions& options,
                     std::string* error);
+  // Waits for a preview drawn meanwhile (PreviewDrawing.h) and writes it to
+  // a new temporary for `file`.
+  bool StageDrawing(const std::filesystem::path& file, CPreviewDrawing& drawing, std::string* error);
   // Writes `bytes` to a new temporary for `file`.
   bool StageBytes(const std::filesystem::path& file, const std::string& bytes, std::string* error);
   // Renames every temporary over its destination, in the order staged. On a

@@ -503,6 +503,13 @@ bool WritePreview(const std::filesystem::path& file, const std::vector<CWireGrou
 
 bool WritePreview(const std::filesystem::path& file, const CWireSources& wires,
                   const std::vector<CImportedMesh>& meshes, const CPreviewOptions& options, std::string* error) {
+  std::string bytes;
+  return RenderPreview(file, wires, meshes, options, &bytes, error) && WriteFileAtomically(file, bytes, error);
+}
+
+bool RenderPreview(const std::filesystem::path& file, const CWireSources& wires,
+                   const std::vector<CImportedMesh>& meshes, const CPreviewOptions& options, std::string* bytes,
+                   std::string* error) {
   std::string extension = file.extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -515,16 +522,15 @@ bool WritePreview(const std::filesystem::path& file, const CWireSources& wires,
     *error = file.string() + ": not drawn: " + detail;
     return false;
   }
-  std::string bytes;
   if (extension == ".svg") {
-    bytes = RenderSvg(wires, meshes, options);
+    *bytes = RenderSvg(wires, meshes, options);
   } else if (extension == ".html") {
-    bytes = RenderPage(wires, meshes, options);
-  } else if (!RenderPng(wires, meshes, options, &bytes, &detail)) {
+    *bytes = RenderPage(wires, meshes, options);
+  } else if (!RenderPng(wires, meshes, options, bytes, &detail)) {
     *error = file.string() + ": the preview could not be drawn (" + detail + ")";
     return false;
   }
-  return WriteFileAtomically(file, bytes, error);
+  return true;
 }
 
 }  // namespace cliio

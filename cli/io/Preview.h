@@ -89,6 +89,13 @@ bool WritePreview(const std::filesystem::path& file, const CWireSources& wires,
                   const std::vector<CImportedMesh>& meshes, const CPreviewOptions& options, std::string* error);
 bool WritePreview(const std::filesystem::path& file, const std::vector<CWireGroup>& wires,
                   const std::vector<CImportedMesh>& meshes, const CPreviewOptions& options, std::string* error);
+// What WritePreview would write to `file`, into *bytes; nothing is written.
+// It only reads `wires` and `meshes`, so another thread may read the wires
+// meanwhile; not the meshes, whose reads of a file go through one window
+// (FileWindow.h). REQUIRES: bytes, error not null.
+bool RenderPreview(const std::filesystem::path& file, const CWireSources& wires,
+                   const std::vector<CImportedMesh>& meshes, const CPreviewOptions& options, std::string* bytes,
+                   std::string* error);
 
 }  // namespace cliio
 

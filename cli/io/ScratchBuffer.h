@@ -17,9 +17,9 @@
 
 namespace cliio {
 
-// At least `bytes` bytes, suitably aligned for any object; memory of 2 MiB or
-// more is aligned to and rounded up to whole large pages. Never null: throws
-// std::bad_alloc. Freed by FreeScratch.
+// At least `bytes` bytes from operator new, suitably aligned for any object;
+// memory of 2 MiB or more is aligned to and rounded up to whole large pages.
+// Never null: throws std::bad_alloc. Freed by FreeScratch.
 void* AllocateScratch(size_t bytes);
 void FreeScratch(void* memory) noexcept;
 

@@ -241,8 +241,8 @@ bool WireFormatFor(const std::filesystem::path& file, WireFormat* format) {
 }
 
 bool WriteWires(const CWireSources& groups, WireFormat format, CByteSink& sink, std::string* detail,
-                const WriteProgress& progress) {
-  if (!CheckWireGroups(groups, detail)) return false;
+                const WriteProgress& progress, bool checked) {
+  if (!checked && !CheckWireGroups(groups, detail)) return false;
   switch (format) {
     case WireFormat::kObj: return WriteObj(groups, sink, detail, progress);
     case WireFormat::kPly: return WritePly(groups, sink, detail, progress);

@@ -28,10 +28,12 @@ bool WireFormatNamed(const std::string& name, WireFormat* format);
 // handed to the sink before the groups passed CheckWireGroups and (glTF) every
 // coordinate fits a 32-bit float; otherwise false with *detail saying why.
 // Also false with *detail when the sink fails or `progress` says stop
-// (kWriteCancelled): the sink then holds a part of the file.
+// (kWriteCancelled): the sink then holds a part of the file. Groups the
+// caller has checked already (`checked`: CheckWireGroups passed them) are not
+// checked again.
 // REQUIRES: detail != nullptr.
 bool WriteWires(const CWireSources& groups, WireFormat format, CByteSink& sink, std::string* detail,
-                const WriteProgress& progress = nullptr);
+                const WriteProgress& progress = nullptr, bool checked = false);
 bool WriteWires(const std::vector<CWireGroup>& groups, WireFormat format, CByteSink& sink, std::string* detail,
                 const WriteProgress& progress = nullptr);
 
