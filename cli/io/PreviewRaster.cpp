@@ -396,10 +396,11 @@ struct CEightPixels {
     if (x <= to) fours.Row(row, x, to, x0, ry);
   }
   // Two rows, `row` and the one below it: together as one step where each
-  // lies in four columns, as steep strokes' rows do.
+  // has one to four columns, as steep strokes' rows do (a row with none, at
+  // a stroke's end, may lie anywhere and is left to Row).
   inline void TwoRows(unsigned char* row, std::ptrdiff_t stride, int from, int to, int nextFrom, int nextTo,
                       double x0, float ry, float nextRy) const {
-    if (to - from >= 4 || nextTo - nextFrom >= 4) {
+    if (unsigned(to - from) >= 4 || unsigned(nextTo - nextFrom) >= 4) {
       Row(row, from, to, x0, ry);
       Row(row + stride, nextFrom, nextTo, x0, nextRy);
       return;
