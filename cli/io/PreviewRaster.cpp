@@ -124,17 +124,18 @@ struct CMaskRows {
 #pragma GCC push_options
 #pragma GCC target("avx2")
 #endif
-// Cover's checks, sort and rows without a branch that goes either way at
-// random: the points as (x, y) pairs, swapped by the same comparisons in the
-// same order. False when the facet is not finite, flat or has no row whose
-// centre it may hold.
-__attribute__((flatten)) bool SortFacetInLanes(double x0, double y0, double x1, double y1, double x2, double y2,
-                                               int top, int bottom, CFacet* facet) {
+// Cover's checks, sort and range of rows without a branch that goes either
+// way at random: the points as (x, y) pairs, swapped by the same comparisons
+// in the same order. False when the facet is not finite, flat or has no row
+// whose centre it may hold.
+inline bool SortFacetInLanes(double x0, double y0, double x1, double y1, double x2, double y2, int top, int bottom,
+                             CFacet* facet) {
   __m128d p0 = _mm_set_pd(y0, x0), p1 = _mm_set_pd(y1, x1), p2 = _mm_set_pd(y2, x2);
   // v - v is 0 for a finite number, not a number for the others.
   const __m128d zero = _mm_setzero_pd();
-  const __m128d finite = _mm_and_pd(_mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(p0, p0), zero), _mm_cmpeq_pd(_mm_sub_pd(p1, p1), zero)),
-                                    _mm_cmpeq_pd(_mm_sub_pd(p2, p2), zero));
+  const __m128d finite = _mm_and_pd(
+      _mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(p0, p0), zero), _mm_cmpeq_pd(_mm_sub_pd(p1, p1), zero)),
+      _mm_cmpeq_pd(_mm_sub_pd(p2, p2), zero));
   if (_mm_movemask_pd(finite) != 3) return false;
   // Swaps a and b where b's y is below a's.
   auto order = [](__m128d& a, __m128d& b) {
@@ -159,12 +160,25 @@ __attribute__((flatten)) bool SortFacetInLanes(double x0, double y0, double x1, 
   return facet->firstRow <= facet->lastRow;
 }
 
-// Cover's rows four at a time, one in each of AVX2's double lanes: each
-// lane does exactly the operations, with the same operands, that Cover does
-// for its row (no fused multiply-add: the target is AVX2
+// Sets the words [from, to) of a mask row, four a step: the middle of a span
+// more than two words long, which few facets of a dense model have. Masked
+// stores, not a loop of word stores, which the compiler would make a call
+// that clobbers the row loop's registers.
+inline void FillWords(uint64_t* from, uint64_t* to) {
+  const __m256i ones = _mm256_set1_epi64x(-1), lanes = _mm256_set_epi64x(3, 2, 1, 0);
+  for (; from < to; from += 4) {
+    const __m256i inside = _mm256_cmpgt_epi64(_mm256_set1_epi64x(to - from), lanes);
+    _mm256_maskstore_epi64(reinterpret_cast<long long*>(from), inside, ones);
+  }
+}
+
+// A facet's rows four at a time, one in each of AVX2's double lanes: each
+// lane does exactly the operations, with the same operands, that
+// CoverRowByRow does for its row (no fused multiply-add: the target is AVX2
 // alone), so the same bits are marked. The lanes of rows past the last, and
-// of rows whose bounds are not numbers, mark nothing.
-__attribute__((flatten)) void CoverRowsInFours(const CFacet& f, const CMaskRows& mask) {
+// of rows whose bounds are not numbers, mark nothing. The mask's words are
+// then updated without a branch, but for spans of more than two words.
+inline void CoverRowsInFours(const CFacet& f, const CMaskRows& mask) {
   const double x0 = f.x0, y0 = f.y0, x1 = f.x1, y1 = f.y1, x2 = f.x2, y2 = f.y2;
   // The three slopes in one division; a short edge's lane is not used when
   // the edge is flat.
@@ -181,8 +195,15 @@ __attribute__((flatten)) void CoverRowsInFours(const CFacet& f, const CMaskRows&
   const __m256d leftBefore = _mm256_set1_pd(mask.left - 1.0), rightLast = _mm256_set1_pd(double(mask.right - 1));
   const __m128i maskLeft = _mm_set1_epi32(mask.left);
   const __m256i ones = _mm256_set1_epi64x(-1), lowBit = _mm256_set1_epi64x(1), bitIndex = _mm256_set1_epi64x(63);
-  alignas(32) uint64_t firstWords[4], endWords[4], leads[4], tails[4];
-  for (int row = f.firstRow; row <= f.lastRow; row += 4) {
+  // Copied, as the mask's words could otherwise be taken to change them.
+  uint64_t* const maskWords = mask.words;
+  const size_t rowWords = mask.rowWords;
+  const int top = mask.top, lastRow = f.lastRow;
+  const __m256i rowLanes = _mm256_set_epi64x(3, 2, 1, 0), rowWordsWide = _mm256_set1_epi64x(int64_t(rowWords));
+  const __m128i rowLanes32 = _mm_set_epi32(3, 2, 1, 0), lastRowAt = _mm_set1_epi32(lastRow - top);
+  // Word indexes from the mask's start, and the bits to add there.
+  alignas(32) uint64_t firsts[4], ends[4], leads[4], tails[4];
+  for (int row = f.firstRow; row <= lastRow; row += 4) {
     const __m256d y = _mm256_add_pd(_mm256_set1_pd(row + 0.5), lanes);
     const __m256d longX = _mm256_add_pd(vx0, _mm256_mul_pd(_mm256_sub_pd(y, vy0), longSlope));
     const __m256d upperX =
@@ -200,29 +221,47 @@ __attribute__((flatten)) void CoverRowsInFours(const CFacet& f, const CMaskRows&
     const __m256d below = _mm256_and_pd(_mm256_cmp_pd(_mm256_cvtepi32_pd(fromWhole), fromAt, _CMP_LT_OQ), one);
     const __m128i from = _mm_add_epi32(fromWhole, _mm256_cvttpd_epi32(below));
     const __m128i afterTo = _mm256_cvttpd_epi32(_mm256_add_pd(toAt, one));  // Floor(toAt) + 1
-    // The columns [first, end) of the clip rectangle, as in Cover; a row whose
-    // bounds are not numbers (its columns are then nonsense) gets [0, 0).
-    const __m256i rowOfNumbers = _mm256_castpd_si256(number);
-    const __m256i first = _mm256_and_si256(_mm256_cvtepi32_epi64(_mm_sub_epi32(from, maskLeft)), rowOfNumbers);
-    const __m256i end = _mm256_and_si256(_mm256_cvtepi32_epi64(_mm_sub_epi32(afterTo, maskLeft)), rowOfNumbers);
-    // MarkSpan's words and bits.
+    // The columns [first, end) of the clip rectangle, as in Cover; a row past
+    // the facet's last, or whose bounds are not numbers (its columns are then
+    // nonsense), gets [0, 0) and marks nothing.
+    const __m256i marks = _mm256_and_si256(_mm256_castpd_si256(number),
+                                           _mm256_cmpgt_epi64(_mm256_set1_epi64x(lastRow - row + 1), rowLanes));
+    const __m256i first = _mm256_and_si256(_mm256_cvtepi32_epi64(_mm_sub_epi32(from, maskLeft)), marks);
+    const __m256i end = _mm256_and_si256(_mm256_cvtepi32_epi64(_mm_sub_epi32(afterTo, maskLeft)), marks);
+    // The span's first word gets the bits from `first` on (up to `end` if it
+    // ends there), the word `end` is in the bits before `end` if the span
+    // reaches it, and the words between all bits. A row past the last is
+    // taken as the last, to which it adds no bit.
     const __m256i firstWord = _mm256_srli_epi64(first, 6), endWord = _mm256_srli_epi64(end, 6);
     const __m256i fromFirst = _mm256_sllv_epi64(ones, _mm256_and_si256(first, bitIndex));
     const __m256i beforeEnd = _mm256_sub_epi64(_mm256_sllv_epi64(lowBit, _mm256_and_si256(end, bitIndex)), lowBit);
     const __m256i leaves = _mm256_andnot_si256(_mm256_cmpeq_epi64(firstWord, endWord), ones);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(firstWords), firstWord);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(endWords), endWord);
+    const __m256i rowsAt = _mm256_mul_epu32(
+        _mm256_cvtepi32_epi64(_mm_min_epi32(_mm_add_epi32(_mm_set1_epi32(row - top), rowLanes32), lastRowAt)),
+        rowWordsWide);
+    const __m256i firstAt = _mm256_add_epi64(rowsAt, firstWord), endAt = _mm256_add_epi64(rowsAt, endWord);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(firsts), firstAt);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(ends), endAt);
     _mm256_store_si256(reinterpret_cast<__m256i*>(leads),
                        _mm256_and_si256(fromFirst, _mm256_or_si256(beforeEnd, leaves)));
     _mm256_store_si256(reinterpret_cast<__m256i*>(tails), _mm256_and_si256(beforeEnd, leaves));
-    const int rows = std::min(4, f.lastRow - row + 1);
-    uint64_t* words = mask.words + size_t(row - mask.top) * mask.rowWords;
-    for (int k = 0; k < rows; ++k, words += mask.rowWords) {
-      words[firstWords[k]] |= leads[k];
-      for (uint64_t w = firstWords[k] + 1; w < endWords[k]; ++w) words[w] = ~uint64_t(0);
-      words[endWords[k]] |= tails[k];
+    for (int k = 0; k < 4; ++k) maskWords[firsts[k]] |= leads[k];
+    // Most rows of a dense model's facets lie within a word.
+    if (!_mm256_testz_si256(leaves, leaves)) {
+      for (int k = 0; k < 4; ++k) maskWords[ends[k]] |= tails[k];
+      // Spans of more than two words.
+      const __m256i longer = _mm256_cmpgt_epi64(endWord, _mm256_add_epi64(firstWord, lowBit));
+      if (!_mm256_testz_si256(longer, longer))
+        for (int k = 0; k < 4; ++k) FillWords(maskWords + firsts[k] + 1, maskWords + ends[k]);
     }
   }
+}
+
+// Cover's way where the processor has AVX2, compiled for it as a whole.
+__attribute__((flatten)) void CoverInFours(double x0, double y0, double x1, double y1, double x2, double y2,
+                                           int bottom, const CMaskRows& mask) {
+  CFacet facet;
+  if (SortFacetInLanes(x0, y0, x1, y1, x2, y2, mask.top, bottom, &facet)) CoverRowsInFours(facet, mask);
 }
 #if defined(__clang__)
 #pragma clang attribute pop
@@ -244,12 +283,20 @@ uint64_t* CRaster::CoveredRows() {
 void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, double y2) {
 #if defined(TRESSEL_RASTER_AVX2)
   if (mWideSteps && HasAvx2()) {
-    CFacet facet;
-    if (!SortFacetInLanes(x0, y0, x1, y1, x2, y2, mTop, mBottom, &facet)) return;
-    CoverRowsInFours(facet, CMaskRows{CoveredRows(), mCoveredWords, mTop, mLeft, mRight});
+    // The mask is made on the first facet, not the first with a pixel:
+    // clear, it tints nothing.
+    CoverInFours(x0, y0, x1, y1, x2, y2, mBottom, CMaskRows{CoveredRows(), mCoveredWords, mTop, mLeft, mRight});
     return;
   }
 #endif
+  CoverRowByRow(x0, y0, x1, y1, x2, y2);
+}
+
+// Out of line, so that the way above does not pay for this one's registers.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+void CRaster::CoverRowByRow(double x0, double y0, double x1, double y1, double x2, double y2) {
   if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) ||
       !std::isfinite(y2))
     return;

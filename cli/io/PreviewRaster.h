@@ -46,6 +46,8 @@ class CRaster {
   void BlendInside(int x, int y, uint32_t target, int weight);
   // Line's way for a line with room around it inside the clip rectangle.
   void LineInside(double x0, double y0, double x1, double y1, double reach, uint32_t target, double opacity);
+  // Cover's way without AVX2.
+  void CoverRowByRow(double x0, double y0, double x1, double y1, double x2, double y2);
   // The coverage mask's first row, made (all clear) on first use.
   uint64_t* CoveredRows();
 
