@@ -4,6 +4,9 @@
 // (in SSE2 where there is SSE2; eight, as a row's eight or two rows' four,
 // where the processor has AVX2) without a branch per pixel; the others are
 // walked along their major axis one pixel at a time, clipping each pixel.
+// The mesh's facets mark a bit mask of pixel centres, a row at a time, or
+// where the processor has AVX2 four rows a step in its double lanes, with the
+// same arithmetic in each lane and so the same bits.
 #include "cli/io/PreviewRaster.h"
 
 #include <algorithm>
