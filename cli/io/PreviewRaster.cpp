@@ -4,6 +4,9 @@
 // (in SSE2 where there is SSE2; eight, as a row's eight or two rows' four,
 // where the processor has AVX2) without a branch per pixel; the others are
 // walked along their major axis one pixel at a time, clipping each pixel.
+// The mesh's facets mark a bit mask of pixel centres, a row at a time, or
+// where the processor has AVX2 four rows a step in its double lanes, with the
+// same arithmetic in each lane and so the same bits.
 #include "cli/io/PreviewRaster.h"
 
 #include <algorithm>
@@ -52,6 +55,13 @@ inline int LowestBit(uint64_t bits) {
 #endif
 }
 
+#if defined(TRESSEL_RASTER_AVX2)
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
+
 uint32_t Pack(const CPaint& colour) {
   auto channel = [](double value) { return uint32_t(std::clamp(value, 0.0, 1.0) * 255 + 0.5); };
   return (channel(colour.red) << 16) | (channel(colour.green) << 8) | channel(colour.blue);
@@ -93,7 +103,203 @@ void CRaster::BlendInside(int x, int y, uint32_t target, int weight) {
   Mix(mPixels + std::ptrdiff_t(y) * mStride + std::ptrdiff_t(x) * 4, target, weight);
 }
 
+namespace {
+
+// A facet sorted by y, and the rows [firstRow, lastRow] of the clip
+// rectangle whose centres may lie in it.
+struct CFacet {
+  double x0, y0, x1, y1, x2, y2;
+  int firstRow, lastRow;
+};
+
+// The coverage mask as the row loops below mark it: `rowWords` words a row,
+// the first for the clip rectangle's row `top`.
+struct CMaskRows {
+  uint64_t* words;
+  size_t rowWords;
+  int top, left, right;
+};
+
+#if defined(TRESSEL_RASTER_AVX2)
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+// Cover's checks, sort and range of rows without a branch that goes either
+// way at random: the points as (x, y) pairs, swapped by the same comparisons
+// in the same order. False when the facet is not finite, flat or has no row
+// whose centre it may hold.
+inline bool SortFacetInLanes(double x0, double y0, double x1, double y1, double x2, double y2, int top, int bottom,
+                             CFacet* facet) {
+  __m128d p0 = _mm_set_pd(y0, x0), p1 = _mm_set_pd(y1, x1), p2 = _mm_set_pd(y2, x2);
+  // v - v is 0 for a finite number, not a number for the others.
+  const __m128d zero = _mm_setzero_pd();
+  const __m128d finite = _mm_and_pd(
+      _mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(p0, p0), zero), _mm_cmpeq_pd(_mm_sub_pd(p1, p1), zero)),
+      _mm_cmpeq_pd(_mm_sub_pd(p2, p2), zero));
+  if (_mm_movemask_pd(finite) != 3) return false;
+  // Swaps a and b where b's y is below a's.
+  auto order = [](__m128d& a, __m128d& b) {
+    const __m128d below = _mm_cmplt_pd(_mm_unpackhi_pd(b, b), _mm_unpackhi_pd(a, a));
+    const __m128d low = _mm_blendv_pd(a, b, below), high = _mm_blendv_pd(b, a, below);
+    a = low;
+    b = high;
+  };
+  order(p0, p1);
+  order(p0, p2);
+  order(p1, p2);
+  facet->x0 = _mm_cvtsd_f64(p0);
+  facet->y0 = _mm_cvtsd_f64(_mm_unpackhi_pd(p0, p0));
+  facet->x1 = _mm_cvtsd_f64(p1);
+  facet->y1 = _mm_cvtsd_f64(_mm_unpackhi_pd(p1, p1));
+  facet->x2 = _mm_cvtsd_f64(p2);
+  facet->y2 = _mm_cvtsd_f64(_mm_unpackhi_pd(p2, p2));
+  if (!(facet->y2 > facet->y0)) return false;
+  // As Cover's clamps, for numbers, which these are.
+  facet->firstRow = Ceil(std::min(std::max(facet->y0 - 0.5, double(top)), double(bottom)));
+  facet->lastRow = Floor(std::min(std::max(facet->y2 - 0.5, top - 1.0), double(bottom - 1)));
+  return facet->firstRow <= facet->lastRow;
+}
+
+// Sets the words [from, to) of a mask row, four a step: the middle of a span
+// more than two words long, which few facets of a dense model have. Masked
+// stores, not a loop of word stores, which the compiler would make a call
+// that clobbers the row loop's registers.
+inline void FillWords(uint64_t* from, uint64_t* to) {
+  const __m256i ones = _mm256_set1_epi64x(-1), lanes = _mm256_set_epi64x(3, 2, 1, 0);
+  for (; from < to; from += 4) {
+    const __m256i inside = _mm256_cmpgt_epi64(_mm256_set1_epi64x(to - from), lanes);
+    _mm256_maskstore_epi64(reinterpret_cast<long long*>(from), inside, ones);
+  }
+}
+
+// A facet's rows four at a time, one in each of AVX2's double lanes: each
+// lane does exactly the operations, with the same operands, that
+// CoverRowByRow does for its row (no fused multiply-add: the target is AVX2
+// alone), so the same bits are marked. The lanes of rows past the last, and
+// of rows whose bounds are not numbers, mark nothing. The mask's words are
+// then updated without a branch, but for spans of more than two words.
+inline void CoverRowsInFours(const CFacet& f, const CMaskRows& mask) {
+  const double x0 = f.x0, y0 = f.y0, x1 = f.x1, y1 = f.y1, x2 = f.x2, y2 = f.y2;
+  // The three slopes in one division; a short edge's lane is not used when
+  // the edge is flat.
+  const __m256d slopes = _mm256_div_pd(_mm256_set_pd(1, x2 - x1, x1 - x0, x2 - x0),
+                                       _mm256_set_pd(1, y2 - y1, y1 - y0, y2 - y0));
+  const __m256d longSlope = _mm256_permute4x64_pd(slopes, 0x00), upperSlope = _mm256_permute4x64_pd(slopes, 0x55),
+                lowerSlope = _mm256_permute4x64_pd(slopes, 0xAA);
+  const __m256d vx0 = _mm256_set1_pd(x0), vy0 = _mm256_set1_pd(y0), vx1 = _mm256_set1_pd(x1),
+                vy1 = _mm256_set1_pd(y1);
+  const __m256d upperFlat = _mm256_castsi256_pd(_mm256_set1_epi64x(y1 > y0 ? 0 : -1));
+  const __m256d lowerFlat = _mm256_castsi256_pd(_mm256_set1_epi64x(y2 > y1 ? 0 : -1));
+  const __m256d half = _mm256_set1_pd(0.5), one = _mm256_set1_pd(1), lanes = _mm256_set_pd(3, 2, 1, 0);
+  const __m256d left = _mm256_set1_pd(double(mask.left)), right = _mm256_set1_pd(double(mask.right));
+  const __m256d leftBefore = _mm256_set1_pd(mask.left - 1.0), rightLast = _mm256_set1_pd(double(mask.right - 1));
+  const __m128i maskLeft = _mm_set1_epi32(mask.left);
+  const __m256i ones = _mm256_set1_epi64x(-1), lowBit = _mm256_set1_epi64x(1), bitIndex = _mm256_set1_epi64x(63);
+  // Copied, as the mask's words could otherwise be taken to change them.
+  uint64_t* const maskWords = mask.words;
+  const size_t rowWords = mask.rowWords;
+  const int top = mask.top, lastRow = f.lastRow;
+  const __m256i rowLanes = _mm256_set_epi64x(3, 2, 1, 0), rowWordsWide = _mm256_set1_epi64x(int64_t(rowWords));
+  const __m128i rowLanes32 = _mm_set_epi32(3, 2, 1, 0), lastRowAt = _mm_set1_epi32(lastRow - top);
+  // Word indexes from the mask's start, and the bits to add there.
+  alignas(32) uint64_t firsts[4], ends[4], leads[4], tails[4];
+  for (int row = f.firstRow; row <= lastRow; row += 4) {
+    const __m256d y = _mm256_add_pd(_mm256_set1_pd(row + 0.5), lanes);
+    const __m256d longX = _mm256_add_pd(vx0, _mm256_mul_pd(_mm256_sub_pd(y, vy0), longSlope));
+    const __m256d upperX =
+        _mm256_blendv_pd(_mm256_add_pd(vx0, _mm256_mul_pd(_mm256_sub_pd(y, vy0), upperSlope)), vx1, upperFlat);
+    const __m256d lowerX =
+        _mm256_blendv_pd(_mm256_add_pd(vx1, _mm256_mul_pd(_mm256_sub_pd(y, vy1), lowerSlope)), vx1, lowerFlat);
+    const __m256d shortX = _mm256_blendv_pd(lowerX, upperX, _mm256_cmp_pd(y, vy1, _CMP_LT_OQ));
+    // std::min(a, b) is b < a ? b : a, which minpd(b, a) is; likewise max.
+    const __m256d low = _mm256_min_pd(shortX, longX), high = _mm256_max_pd(shortX, longX);
+    const __m256d number = _mm256_cmp_pd(low, high, _CMP_LE_OQ);
+    const __m256d fromAt = _mm256_min_pd(right, _mm256_max_pd(left, _mm256_sub_pd(low, half)));
+    const __m256d toAt = _mm256_min_pd(rightLast, _mm256_max_pd(leftBefore, _mm256_sub_pd(high, half)));
+    // Ceil and Floor: truncation, then one up where the whole part is below.
+    const __m128i fromWhole = _mm256_cvttpd_epi32(fromAt);
+    const __m256d below = _mm256_and_pd(_mm256_cmp_pd(_mm256_cvtepi32_pd(fromWhole), fromAt, _CMP_LT_OQ), one);
+    const __m128i from = _mm_add_epi32(fromWhole, _mm256_cvttpd_epi32(below));
+    const __m128i afterTo = _mm256_cvttpd_epi32(_mm256_add_pd(toAt, one));  // Floor(toAt) + 1
+    // The columns [first, end) of the clip rectangle, as in Cover; a row past
+    // the facet's last, or whose bounds are not numbers (its columns are then
+    // nonsense), gets [0, 0) and marks nothing.
+    const __m256i marks = _mm256_and_si256(_mm256_castpd_si256(number),
+                                           _mm256_cmpgt_epi64(_mm256_set1_epi64x(lastRow - row + 1), rowLanes));
+    const __m256i first = _mm256_and_si256(_mm256_cvtepi32_epi64(_mm_sub_epi32(from, maskLeft)), marks);
+    const __m256i end = _mm256_and_si256(_mm256_cvtepi32_epi64(_mm_sub_epi32(afterTo, maskLeft)), marks);
+    // The span's first word gets the bits from `first` on (up to `end` if it
+    // ends there), the word `end` is in the bits before `end` if the span
+    // reaches it, and the words between all bits. A row past the last is
+    // taken as the last, to which it adds no bit.
+    const __m256i firstWord = _mm256_srli_epi64(first, 6), endWord = _mm256_srli_epi64(end, 6);
+    const __m256i fromFirst = _mm256_sllv_epi64(ones, _mm256_and_si256(first, bitIndex));
+    const __m256i beforeEnd = _mm256_sub_epi64(_mm256_sllv_epi64(lowBit, _mm256_and_si256(end, bitIndex)), lowBit);
+    const __m256i leaves = _mm256_andnot_si256(_mm256_cmpeq_epi64(firstWord, endWord), ones);
+    const __m256i rowsAt = _mm256_mul_epu32(
+        _mm256_cvtepi32_epi64(_mm_min_epi32(_mm_add_epi32(_mm_set1_epi32(row - top), rowLanes32), lastRowAt)),
+        rowWordsWide);
+    const __m256i firstAt = _mm256_add_epi64(rowsAt, firstWord), endAt = _mm256_add_epi64(rowsAt, endWord);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(firsts), firstAt);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(ends), endAt);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(leads),
+                       _mm256_and_si256(fromFirst, _mm256_or_si256(beforeEnd, leaves)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(tails), _mm256_and_si256(beforeEnd, leaves));
+    for (int k = 0; k < 4; ++k) maskWords[firsts[k]] |= leads[k];
+    // Most rows of a dense model's facets lie within a word.
+    if (!_mm256_testz_si256(leaves, leaves)) {
+      for (int k = 0; k < 4; ++k) maskWords[ends[k]] |= tails[k];
+      // Spans of more than two words.
+      const __m256i longer = _mm256_cmpgt_epi64(endWord, _mm256_add_epi64(firstWord, lowBit));
+      if (!_mm256_testz_si256(longer, longer))
+        for (int k = 0; k < 4; ++k) FillWords(maskWords + firsts[k] + 1, maskWords + ends[k]);
+    }
+  }
+}
+
+// Cover's way where the processor has AVX2, compiled for it as a whole.
+__attribute__((flatten)) void CoverInFours(double x0, double y0, double x1, double y1, double x2, double y2,
+                                           int bottom, const CMaskRows& mask) {
+  CFacet facet;
+  if (SortFacetInLanes(x0, y0, x1, y1, x2, y2, mask.top, bottom, &facet)) CoverRowsInFours(facet, mask);
+}
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+#endif
+
+}  // namespace
+
+uint64_t* CRaster::CoveredRows() {
+  if (mCovered.empty()) {
+    mCoveredWords = size_t(mRight - mLeft) / 64 + 1;
+    mCovered.assign(mCoveredWords * size_t(mBottom - mTop), 0);
+  }
+  return mCovered.data();
+}
+
 void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, double y2) {
+#if defined(TRESSEL_RASTER_AVX2)
+  if (mWideSteps && HasAvx2()) {
+    // The mask is made on the first facet, not the first with a pixel:
+    // clear, it tints nothing.
+    CoverInFours(x0, y0, x1, y1, x2, y2, mBottom, CMaskRows{CoveredRows(), mCoveredWords, mTop, mLeft, mRight});
+    return;
+  }
+#endif
+  CoverRowByRow(x0, y0, x1, y1, x2, y2);
+}
+
+// Out of line, so that the way above does not pay for this one's registers.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+void CRaster::CoverRowByRow(double x0, double y0, double x1, double y1, double x2, double y2) {
   if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) ||
       !std::isfinite(y2))
     return;
@@ -107,10 +313,7 @@ void CRaster::Cover(double x0, double y0, double x1, double y1, double x2, doubl
   const int firstRow = Ceil(std::clamp(y0 - 0.5, double(mTop), double(mBottom)));
   const int lastRow = Floor(std::clamp(y2 - 0.5, mTop - 1.0, double(mBottom - 1)));
   if (firstRow > lastRow) return;  // a small facet between pixel centres, or one off the picture
-  if (mCovered.empty()) {
-    mCoveredWords = size_t(mRight - mLeft) / 64 + 1;
-    mCovered.assign(mCoveredWords * size_t(mBottom - mTop), 0);
-  }
+  CoveredRows();
   const double longSlope = (x2 - x0) / (y2 - y0);
   const double upperSlope = y1 > y0 ? (x1 - x0) / (y1 - y0) : 0, lowerSlope = y2 > y1 ? (x2 - x1) / (y2 - y1) : 0;
   for (int row = firstRow; row <= lastRow; ++row) {
@@ -432,11 +635,6 @@ __attribute__((flatten)) void WalkStrokeInEights(unsigned char* pixels, std::ptr
 #else
 #pragma GCC pop_options
 #endif
-
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
 #endif
 
 }  // namespace

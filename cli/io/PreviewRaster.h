@@ -34,9 +34,10 @@ class CRaster {
   // .5) of the given width, blended over what is there with `opacity`.
   // Non-finite coordinates draw nothing.
   void Line(double x0, double y0, double x1, double y1, double width, const CPaint& colour, double opacity);
-  // Lines with room around them are painted eight pixels a step where the
-  // processor can (AVX2), the same pixels as four at a time; false keeps them
-  // to four, to compare the two.
+  // Lines with room around them are painted eight pixels a step, and facets
+  // covered four rows a step, where the processor can (AVX2): the same pixels
+  // as four at a time and one row at a time; false keeps to the latter, to
+  // compare the two.
   void UseWideSteps(bool use);
 
  private:
@@ -45,6 +46,10 @@ class CRaster {
   void BlendInside(int x, int y, uint32_t target, int weight);
   // Line's way for a line with room around it inside the clip rectangle.
   void LineInside(double x0, double y0, double x1, double y1, double reach, uint32_t target, double opacity);
+  // Cover's way without AVX2.
+  void CoverRowByRow(double x0, double y0, double x1, double y1, double x2, double y2);
+  // The coverage mask's first row, made (all clear) on first use.
+  uint64_t* CoveredRows();
 
   unsigned char* mPixels;
   int mStride, mLeft, mTop, mRight, mBottom;
