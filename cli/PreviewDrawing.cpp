@@ -13,6 +13,7 @@ namespace cli {
 CPreviewDrawing::CPreviewDrawing(std::filesystem::path file, const cliio::CWireSources& wires,
                                  const std::vector<cliio::CImportedMesh>& meshes, cliio::CPreviewOptions options)
     : mFile(std::move(file)), mWires(wires), mMeshes(meshes), mOptions(std::move(options)) {
+  mOptions.stop = &mStop;
   try {
     mThread = std::thread([this] {
       // The signals that cancel a run are left to the main thread, whose
@@ -30,6 +31,7 @@ CPreviewDrawing::CPreviewDrawing(std::filesystem::path file, const cliio::CWireS
 }
 
 CPreviewDrawing::~CPreviewDrawing() {
+  mStop = true;
   if (mThread.joinable()) mThread.join();
 }
 

@@ -4,6 +4,7 @@
 #ifndef TRESSEL_CLI_PREVIEWDRAWING_H
 #define TRESSEL_CLI_PREVIEWDRAWING_H
 
+#include <atomic>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -23,7 +24,8 @@ class CPreviewDrawing {
   // must stay as they are and the meshes must not be read elsewhere.
   CPreviewDrawing(std::filesystem::path file, const cliio::CWireSources& wires,
                   const std::vector<cliio::CImportedMesh>& meshes, cliio::CPreviewOptions options);
-  // Waits for the drawing (a run that failed elsewhere still waits for it).
+  // Stops the drawing unless Finish has returned, and waits for its thread
+  // (a run cancelled or failed elsewhere does not wait for the picture).
   ~CPreviewDrawing();
   CPreviewDrawing(const CPreviewDrawing&) = delete;
   CPreviewDrawing& operator=(const CPreviewDrawing&) = delete;
@@ -40,6 +42,7 @@ class CPreviewDrawing {
   cliio::CWireSources mWires;
   const std::vector<cliio::CImportedMesh>& mMeshes;
   cliio::CPreviewOptions mOptions;
+  std::atomic<bool> mStop{false};  // the options' stop
   std::string mBytes, mError;
   bool mDrawn = false;
   std::exception_ptr mFailure;

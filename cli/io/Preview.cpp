@@ -530,6 +530,12 @@ bool RenderPreview(const std::filesystem::path& file, const CWireSources& wires,
     *error = file.string() + ": the preview could not be drawn (" + detail + ")";
     return false;
   }
+  // What a stopped drawing made is a part of the picture at most.
+  if (options.stop && options.stop->load()) {
+    bytes->clear();
+    *error = file.string() + ": not drawn: the drawing was stopped";
+    return false;
+  }
   return true;
 }
 

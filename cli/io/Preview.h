@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -45,6 +46,9 @@ struct CPreviewOptions {
   // The caller has checked the wires with CheckWireGroups, and they passed:
   // they are not checked again.
   bool wiresChecked = false;
+  // Set, from any thread, to end the drawing early: RenderPreview then
+  // returns false. Looked at every so many vertices, facets and segments.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // "engine.glb · mode 0 · push 0 · scale 1 · 120 wires · 480 segments" for

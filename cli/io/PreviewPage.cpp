@@ -111,6 +111,7 @@ li label { display: flex; align-items: center; gap: 5px; padding: 1px 0; cursor:
 
 std::string RenderPage(const CWireSources& wires, const std::vector<CImportedMesh>& meshes,
                        const CPreviewOptions& options) {
+  CStopCheck stop(options.stop);
   // Centre and radius of everything shown; positions are stored relative to
   // the centre so that float precision goes where the model is.
   double low[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, high[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
@@ -124,10 +125,10 @@ std::string RenderPage(const CWireSources& wires, const std::vector<CImportedMes
   for (const CWireSource* group : wires)
     ForEachVertex(*group, [&](size_t, const CWireVertex& vertex) {
       include(vertex.position);
-      return true;
+      return !stop();
     });
   for (const CImportedMesh& mesh : meshes)
-    for (size_t v = 0; v < CMeshView(mesh).VertexCount(); ++v) {
+    for (size_t v = 0; v < CMeshView(mesh).VertexCount() && !stop(); ++v) {
       double position[3];
       CMeshView(mesh).Position(v, position);
       include(position);
@@ -167,14 +168,14 @@ std::string RenderPage(const CWireSources& wires, const std::vector<CImportedMes
     ForEachVertex(group, [&](size_t, const CWireVertex& vertex) {
       appendPosition(&bytes, vertex.position);
       AppendValue(&us, uint16_t(std::lround(std::fmin(1.0, std::fmax(0.0, vertex.u)) * 65535.0)));
-      return true;
+      return !stop();
     });
     entry["positions"] = buffers.Add(bytes);
     bytes.clear();
     ForEachSegment(group, [&](size_t, const CWireSegment& segment) {
       AppendValue(&bytes, uint32_t(segment.a));
       AppendValue(&bytes, uint32_t(segment.b));
-      return true;
+      return !stop();
     });
     entry["indices"] = buffers.Add(bytes);
     entry["u"] = buffers.Add(us);
@@ -188,7 +189,7 @@ std::string RenderPage(const CWireSources& wires, const std::vector<CImportedMes
     const CMeshView mesh(imported);
     std::vector<int64_t> slot(mesh.VertexCount(), -1);
     uint32_t used = 0;
-    for (size_t v = 0; v < mesh.VertexCount(); ++v) {
+    for (size_t v = 0; v < mesh.VertexCount() && !stop(); ++v) {
       double p[3];
       mesh.Position(v, p);
       if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) continue;
@@ -196,7 +197,7 @@ std::string RenderPage(const CWireSources& wires, const std::vector<CImportedMes
       appendPosition(&positions, p);
     }
     const int32_t count = int32_t(mesh.VertexCount());
-    for (size_t f = 0; f < mesh.FacetCount(); ++f) {
+    for (size_t f = 0; f < mesh.FacetCount() && !stop(); ++f) {
       const CImportedFacet facet = mesh.Facet(f);
       if (facet.count < 3 || facet.count > 4) continue;
       bool usable = true;

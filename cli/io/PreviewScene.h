@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -101,6 +102,23 @@ struct CDepthSegment {
 using CDepthOrder = CScratchVector<CDepthSegment>;
 CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit);
 CDepthOrder SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit);
+
+// Whether the drawing was asked to stop (CPreviewOptions::stop), looking at
+// the flag on the first call and once every 65536 calls after: cheap enough
+// for every vertex, facet and segment of a loop. Once true it stays true.
+class CStopCheck {
+ public:
+  explicit CStopCheck(const std::atomic<bool>* stop) : mStop(stop) {}
+  bool operator()() {
+    if (mStop && !mStopped && (mCalls++ & 0xFFFF) == 0) mStopped = mStop->load(std::memory_order_relaxed);
+    return mStopped;
+  }
+
+ private:
+  const std::atomic<bool>* mStop;
+  uint32_t mCalls = 0;
+  bool mStopped = false;
+};
 
 // Includes every vertex of `wires` in `fit` as a wire point.
 void IncludeWires(const CWireSources& wires, CViewFit* fit);

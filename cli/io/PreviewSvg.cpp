@@ -83,16 +83,17 @@ class CPathText {
 std::string RenderSvg(const CWireSources& wires, const std::vector<CImportedMesh>& meshes,
                       const CPreviewOptions& options) {
   const CPreviewLayout layout = LayoutPreview(wires.size());
+  CStopCheck stop(options.stop);
   CViewFit fit(options.view);
   size_t meshEdges = 0;
   for (const CImportedMesh& imported : meshes) {
     const CMeshView mesh(imported);
-    for (size_t v = 0; v < mesh.VertexCount(); ++v) {
+    for (size_t v = 0; v < mesh.VertexCount() && !stop(); ++v) {
       double position[3];
       mesh.Position(v, position);
       fit.Include(position, false);
     }
-    for (size_t f = 0; f < mesh.FacetCount(); ++f) {
+    for (size_t f = 0; f < mesh.FacetCount() && !stop(); ++f) {
       const int32_t corners = mesh.Facet(f).count;
       meshEdges += corners == 2 ? 1 : corners > 2 && corners <= 4 ? size_t(corners) : 0;
     }
@@ -129,7 +130,7 @@ std::string RenderSvg(const CWireSources& wires, const std::vector<CImportedMesh
     for (const CImportedMesh& imported : meshes) {
       const CMeshView mesh(imported);
       const int32_t count = int32_t(mesh.VertexCount());
-      for (size_t f = 0; f < mesh.FacetCount(); ++f) {
+      for (size_t f = 0; f < mesh.FacetCount() && !stop(); ++f) {
         const CImportedFacet facet = mesh.Facet(f);
         if (facet.count < 2 || facet.count > 4) continue;
         long x[4], y[4];
@@ -163,7 +164,7 @@ std::string RenderSvg(const CWireSources& wires, const std::vector<CImportedMesh
       CPoint& point = points[v];
       point.nearness = float(fit.Nearness(vertex.position));
       point.placed = tenths(vertex.position, &point.x, &point.y);
-      return true;
+      return !stop();
     });
     // The polylines of JoinPolylines, met a segment at a time: a segment is
     // drawn once the next one shows whether it ends its polyline, which a
@@ -213,7 +214,7 @@ std::string RenderSvg(const CWireSources& wires, const std::vector<CImportedMesh
       if (s > 0) draw(pending, pending.b != segment.a);
       if (s == 0 || pending.b != segment.a) polylineStart = segment.a;
       pending = segment;
-      return true;
+      return !stop();
     });
     if (group.SegmentCount() > 0) draw(pending, true);
     const std::string name = EscapeMarkup(CleanText(group.Name()));

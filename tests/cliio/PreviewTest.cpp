@@ -3,6 +3,8 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <cmath>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -425,6 +427,27 @@ TEST(Preview, Errors) {
   }
   EXPECT_FALSE(cliio::WritePreview(folder.path() / "missing" / "p.png", Square(), {}, {}, &error));
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"empty.png"}));
+}
+
+// A drawing asked to stop gives no picture and says so, in every format; the
+// same options without the request draw it.
+TEST(Preview, StoppedDrawingGivesNoPicture) {
+  std::vector<cliio::CWireGroupSource> views;
+  const auto wires = Square();
+  const cliio::CWireSources sources = cliio::SourcesOf(wires, &views);
+  std::atomic<bool> stop{true};
+  cliio::CPreviewOptions options;
+  options.stop = &stop;
+  for (const char* name : {"p.png", "p.svg", "p.html"}) {
+    std::string bytes = "old", error;
+    EXPECT_FALSE(cliio::RenderPreview(name, sources, SquareMesh(), options, &bytes, &error)) << name;
+    EXPECT_EQ(error, std::string(name) + ": not drawn: the drawing was stopped");
+    EXPECT_TRUE(bytes.empty()) << name;
+    stop = false;
+    EXPECT_TRUE(cliio::RenderPreview(name, sources, SquareMesh(), options, &bytes, &error)) << error;
+    EXPECT_GT(bytes.size(), 500u) << name;
+    stop = true;
+  }
 }
 
 }  // namespace
