@@ -3,6 +3,7 @@
 // group's vertices plus facet corners.
 #include "cli/WireGroups.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -154,9 +155,12 @@ void CReceivedWires::Vertices(size_t first, size_t count, cliio::CWireVertex* ou
 }
 
 void CReceivedWires::Segments(size_t first, size_t count, cliio::CWireSegment* out) const {
-  for (size_t k = 0; k < count; ++k) {
-    const host::CReceivedFacet& facet = mReceived.facets[first + k];
-    out[k] = cliio::CWireSegment{facet.first, facet.second};
+  // A block's facets lie side by side: each block is looked up once.
+  constexpr size_t kBlock = host::CBlockList<host::CReceivedFacet>::kBlockSize;
+  for (size_t i = first, end = first + count; i < end;) {
+    const size_t stop = std::min(end, (i / kBlock + 1) * kBlock);
+    for (const host::CReceivedFacet* facet = &mReceived.facets[i]; i < stop; ++i, ++facet, ++out)
+      *out = cliio::CWireSegment{facet->first, facet->second};
   }
 }
 
