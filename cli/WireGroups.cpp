@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 
@@ -162,6 +163,17 @@ void CReceivedWires::Segments(size_t first, size_t count, cliio::CWireSegment* o
     for (const host::CReceivedFacet* facet = &mReceived.facets[i]; i < stop; ++i, ++facet, ++out)
       *out = cliio::CWireSegment{facet->first, facet->second};
   }
+}
+
+const int32_t* CReceivedWires::SegmentRun(size_t first, size_t wanted, size_t* count, size_t* stride) const {
+  using host::CReceivedFacet;
+  static_assert(offsetof(CReceivedFacet, second) == offsetof(CReceivedFacet, first) + sizeof(int32_t) &&
+                    sizeof(CReceivedFacet) % sizeof(int32_t) == 0,
+                "a facet's ends are two int32s side by side, facets a whole number of int32s apart");
+  constexpr size_t kBlock = host::CBlockList<CReceivedFacet>::kBlockSize;
+  *count = std::min(wanted, kBlock - first % kBlock);
+  *stride = sizeof(CReceivedFacet) / sizeof(int32_t);
+  return &mReceived.facets[first].first;
 }
 
 cliio::CWireGroup WiresOf(const std::string& name, const host::CReceivedGeometry& received) {

@@ -50,6 +50,7 @@ class CReceivedWires final : public cliio::CWireSource {
   const float* SingleRun(size_t first, size_t wanted, size_t* count) const override {
     return mReceived.vertices.PointRun(first, wanted, count);
   }
+  const int32_t* SegmentRun(size_t first, size_t wanted, size_t* count, size_t* stride) const override;
 
  private:
   std::string mName;

@@ -92,10 +92,11 @@ TEST(ReceivedWires, RunsReadInBulkMatchVertexByVertexAcrossBlocks) {
   EXPECT_EQ(cli::WiresOf("many", received).vertices.back().position[0], 0.1);
 }
 
-// The preview reads compact vertices in place, a block's run at a time: the
-// same positions, so the same depth order to the byte, as the copy gives;
-// with a vertex kept in full there are no such runs and it reads them copied.
-TEST(ReceivedWires, ThePreviewReadsThePointsInPlaceAsTheCopyHoldsThem) {
+// The preview reads compact vertices and the segments in place, a block's
+// run at a time: the same positions and ends, so the same depth order to the
+// byte, as the copy gives; with a vertex kept in full there are no runs of
+// points and it reads them copied.
+TEST(ReceivedWires, ThePreviewReadsTheWiresInPlaceAsTheCopyHoldsThem) {
   host::CReceivedGeometry received;
   received.deleted = true;
   for (int32_t i = 0; i < 20000; ++i) {
@@ -113,6 +114,14 @@ TEST(ReceivedWires, ThePreviewReadsThePointsInPlaceAsTheCopyHoldsThem) {
       EXPECT_EQ(count, 192u);  // up to the end of the first block
       for (size_t k = 0; k < count; ++k)
         for (int axis = 0; axis < 3; ++axis) ASSERT_EQ(double(run[4 * k + axis]), view.Vertex(8000 + k).position[axis]);
+    }
+    size_t stride = 0;
+    const int32_t* ends = view.SegmentRun(8100, 300, &count, &stride);
+    ASSERT_NE(ends, nullptr);
+    EXPECT_EQ(count, 92u);
+    for (size_t k = 0; k < count; ++k, ends += stride) {
+      ASSERT_EQ(ends[0], received.facets[8100 + k].first);
+      ASSERT_EQ(ends[1], received.facets[8100 + k].second);
     }
     const cliio::CWireGroup copy = cli::WiresOf("many", received);
     cliio::CViewFit fit(cliio::PreviewView::kIso);
