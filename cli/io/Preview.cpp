@@ -359,31 +359,19 @@ CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit) {
   size_t segmentCount = 0, mostVertices = 0;
   for (const CWireSource* group : wires) mostVertices = std::max(mostVertices, group->VertexCount());
   closeness.reserve(mostVertices);
-  // Neighbours along a wire mostly share a step: a run of one step is
-  // counted in a register and added once it ends, rather than through memory
-  // a segment at a time.
-  size_t runStep = 0, runLength = 0;
   for (const CWireSource* group : wires) {
     closeness.resize(group->VertexCount());
     ForEachPosition(*group, [&](size_t v, const double* position) { closeness[v] = float(fit.Nearness(position)); });
     segmentCount += group->SegmentCount();
     ForEachSegmentEnds(*group, [&](size_t, int32_t a, int32_t b) {
       const size_t step = stepOf((closeness[size_t(a)] + closeness[size_t(b)]) / 2);
-      if (step != runStep) {
-        start[runStep + 1] += runLength;
-        runStep = step;
-        runLength = 0;
-      }
-      ++runLength;
+      ++start[step + 1];
     });
   }
-  start[runStep + 1] += runLength;
   for (size_t i = 1; i <= kSteps; ++i) start[i] += start[i - 1];
   CDepthOrder sorted(segmentCount);
   std::vector<float> placed;
   placed.reserve(2 * mostVertices);
-  // Likewise the place the next segment of the latest step goes to.
-  size_t cursorStep = 0, cursor = start[0];
   for (size_t g = 0; g < wires.size(); ++g) {
     const CWireSource& group = *wires[g];
     closeness.resize(group.VertexCount());
@@ -401,16 +389,12 @@ CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit) {
       const size_t a = size_t(from), b = size_t(to);
       const float depth = (closeness[a] + closeness[b]) / 2;
       const size_t step = stepOf(depth);
-      if (step != cursorStep) {
-        start[cursorStep] = cursor;
-        cursorStep = step;
-        cursor = start[step];
-      }
+      const size_t at = start[step]++;
       // The step's next lines are asked for ahead of its next segments:
       // the order is new memory, and its lines are written a few at a time
       // at thousands of places.
-      __builtin_prefetch(sorted.data() + std::min(cursor + 8, segmentCount - 1), 1);
-      sorted[cursor++] = {placed[2 * a], placed[2 * a + 1], placed[2 * b], placed[2 * b + 1], depth, uint32_t(g)};
+      __builtin_prefetch(sorted.data() + std::min(at + 8, segmentCount - 1), 1);
+      sorted[at] = {placed[2 * a], placed[2 * a + 1], placed[2 * b], placed[2 * b + 1], depth, uint32_t(g)};
     });
   }
   return sorted;
