@@ -3,7 +3,9 @@
 // group's vertices plus facet corners.
 #include "cli/WireGroups.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 
@@ -154,10 +156,24 @@ void CReceivedWires::Vertices(size_t first, size_t count, cliio::CWireVertex* ou
 }
 
 void CReceivedWires::Segments(size_t first, size_t count, cliio::CWireSegment* out) const {
-  for (size_t k = 0; k < count; ++k) {
-    const host::CReceivedFacet& facet = mReceived.facets[first + k];
-    out[k] = cliio::CWireSegment{facet.first, facet.second};
+  // A block's facets lie side by side: each block is looked up once.
+  constexpr size_t kBlock = host::CBlockList<host::CReceivedFacet>::kBlockSize;
+  for (size_t i = first, end = first + count; i < end;) {
+    const size_t stop = std::min(end, (i / kBlock + 1) * kBlock);
+    for (const host::CReceivedFacet* facet = &mReceived.facets[i]; i < stop; ++i, ++facet, ++out)
+      *out = cliio::CWireSegment{facet->first, facet->second};
   }
+}
+
+const int32_t* CReceivedWires::SegmentRun(size_t first, size_t wanted, size_t* count, size_t* stride) const {
+  using host::CReceivedFacet;
+  static_assert(offsetof(CReceivedFacet, second) == offsetof(CReceivedFacet, first) + sizeof(int32_t) &&
+                    sizeof(CReceivedFacet) % sizeof(int32_t) == 0,
+                "a facet's ends are two int32s side by side, facets a whole number of int32s apart");
+  constexpr size_t kBlock = host::CBlockList<CReceivedFacet>::kBlockSize;
+  *count = std::min(wanted, kBlock - first % kBlock);
+  *stride = sizeof(CReceivedFacet) / sizeof(int32_t);
+  return &mReceived.facets[first].first;
 }
 
 cliio::CWireGroup WiresOf(const std::string& name, const host::CReceivedGeometry& received) {

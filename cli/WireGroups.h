@@ -47,6 +47,10 @@ class CReceivedWires final : public cliio::CWireSource {
   cliio::CWireVertex Vertex(size_t index) const override;
   void Vertices(size_t first, size_t count, cliio::CWireVertex* out) const override;
   void Segments(size_t first, size_t count, cliio::CWireSegment* out) const override;
+  const float* SingleRun(size_t first, size_t wanted, size_t* count) const override {
+    return mReceived.vertices.PointRun(first, wanted, count);
+  }
+  const int32_t* SegmentRun(size_t first, size_t wanted, size_t* count, size_t* stride) const override;
 
  private:
   std::string mName;

@@ -6,6 +6,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -102,6 +103,12 @@ class CReceivedVertices {
   // REQUIRES: first + count <= size().
   template <typename TVisit>
   void ForEachPoint(size_t first, size_t count, TVisit&& visit) const;
+  // The compact entries from `first` on that lie side by side, read in
+  // place: x, y, z and u as floats, four floats an entry, *count entries
+  // (1 to `wanted`, fewer where a block ends). Null while any vertex is kept
+  // in full, as the compact entries then do not say everything.
+  // REQUIRES: wanted > 0; first + wanted <= size().
+  const float* PointRun(size_t first, size_t wanted, size_t* count) const;
   // How many vertices are kept in full, and how many runs hold the vectorA,
   // colour and host index columns (for the tests).
   size_t FullCount() const { return mFull.size(); }
@@ -161,10 +168,22 @@ void CReceivedVertices::ForEachPoint(size_t first, size_t count, TVisit&& visit)
     for (size_t i = first; i < first + count; ++i) visit(Position(i), U(i));
     return;
   }
-  for (size_t i = first; i < first + count; ++i) {
-    const CPoint& point = mPoints[i];
-    visit(CVec3{point.position[0], point.position[1], point.position[2]}, double(point.u));
+  // A block's entries lie side by side: each block is looked up once.
+  constexpr size_t kBlock = CBlockList<CPoint>::kBlockSize;
+  for (size_t i = first, end = first + count; i < end;) {
+    const size_t stop = std::min(end, (i / kBlock + 1) * kBlock);
+    const CPoint* point = &mPoints[i];
+    for (; i < stop; ++i, ++point)
+      visit(CVec3{point->position[0], point->position[1], point->position[2]}, double(point->u));
   }
+}
+
+inline const float* CReceivedVertices::PointRun(size_t first, size_t wanted, size_t* count) const {
+  static_assert(sizeof(CPoint) == 4 * sizeof(float), "entries are four floats side by side");
+  if (!mFull.empty()) return nullptr;
+  constexpr size_t kBlock = CBlockList<CPoint>::kBlockSize;
+  *count = std::min(wanted, kBlock - first % kBlock);
+  return mPoints[first].position;
 }
 
 // The wire geometry the host holds for one child group.

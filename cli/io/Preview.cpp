@@ -106,7 +106,8 @@ void DrawWires(unsigned char* pixels, int stride, const CWireSources& wires,
   std::vector<double> placed;
   for (const CImportedMesh& imported : meshes) {
     const CMeshView mesh(imported);
-    placed.assign(mesh.VertexCount() * 2, NAN);
+    // Every entry is set below: only the growth is cleared.
+    placed.resize(mesh.VertexCount() * 2);
     for (size_t v = 0; v < mesh.VertexCount(); ++v) {
       double position[3];
       mesh.Position(v, position);
@@ -337,11 +338,12 @@ void CViewFit::Settle(double width, double height, double margin) {
 }
 
 void IncludeWires(const CWireSources& wires, CViewFit* fit) {
+  // Into a copy of the fit no one else sees, so that its bounds can stay in
+  // registers from vertex to vertex rather than go through memory.
+  CViewFit local = *fit;
   for (const CWireSource* group : wires)
-    ForEachVertex(*group, [fit](size_t, const CWireVertex& vertex) {
-      fit->Include(vertex.position, true);
-      return true;
-    });
+    ForEachPosition(*group, [&local](size_t, const double* position) { local.Include(position, true); });
+  *fit = local;
 }
 
 CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit) {
@@ -354,42 +356,45 @@ CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit) {
   auto stepOf = [](float depth) { return std::min(kSteps - 1, size_t(std::max(0.0f, depth) * float(kSteps))); };
   std::vector<float> closeness;
   std::vector<size_t> start(kSteps + 1, 0);
-  size_t segmentCount = 0;
+  size_t segmentCount = 0, mostVertices = 0;
+  for (const CWireSource* group : wires) mostVertices = std::max(mostVertices, group->VertexCount());
+  closeness.reserve(mostVertices);
   for (const CWireSource* group : wires) {
     closeness.resize(group->VertexCount());
-    ForEachVertex(*group, [&](size_t v, const CWireVertex& vertex) {
-      closeness[v] = float(fit.Nearness(vertex.position));
-      return true;
-    });
+    ForEachPosition(*group, [&](size_t v, const double* position) { closeness[v] = float(fit.Nearness(position)); });
     segmentCount += group->SegmentCount();
-    ForEachSegment(*group, [&](size_t, const CWireSegment& segment) {
-      ++start[stepOf((closeness[size_t(segment.a)] + closeness[size_t(segment.b)]) / 2) + 1];
-      return true;
+    ForEachSegmentEnds(*group, [&](size_t, int32_t a, int32_t b) {
+      const size_t step = stepOf((closeness[size_t(a)] + closeness[size_t(b)]) / 2);
+      ++start[step + 1];
     });
   }
   for (size_t i = 1; i <= kSteps; ++i) start[i] += start[i - 1];
   CDepthOrder sorted(segmentCount);
   std::vector<float> placed;
+  placed.reserve(2 * mostVertices);
   for (size_t g = 0; g < wires.size(); ++g) {
     const CWireSource& group = *wires[g];
     closeness.resize(group.VertexCount());
     placed.resize(group.VertexCount() * 2);
-    ForEachVertex(group, [&](size_t v, const CWireVertex& vertex) {
-      closeness[v] = float(fit.Nearness(vertex.position));
+    ForEachPosition(group, [&](size_t v, const double* position) {
+      closeness[v] = float(fit.Nearness(position));
       double x, y;
       // Every wire point was fitted into the picture; one that still lands
       // far off it (only the non-finite do) is left out.
-      const bool placeable = fit.Place(vertex.position, &x, &y) && std::fabs(x) < 1e9 && std::fabs(y) < 1e9;
+      const bool placeable = fit.Place(position, &x, &y) && std::fabs(x) < 1e9 && std::fabs(y) < 1e9;
       placed[2 * v] = placeable ? float(x) : NAN;
       placed[2 * v + 1] = placeable ? float(y) : NAN;
-      return true;
     });
-    ForEachSegment(group, [&](size_t, const CWireSegment& segment) {
-      const size_t a = size_t(segment.a), b = size_t(segment.b);
+    ForEachSegmentEnds(group, [&](size_t, int32_t from, int32_t to) {
+      const size_t a = size_t(from), b = size_t(to);
       const float depth = (closeness[a] + closeness[b]) / 2;
-      sorted[start[stepOf(depth)]++] = {placed[2 * a], placed[2 * a + 1], placed[2 * b], placed[2 * b + 1], depth,
-                                        uint32_t(g)};
-      return true;
+      const size_t step = stepOf(depth);
+      const size_t at = start[step]++;
+      // The step's next lines are asked for ahead of its next segments:
+      // the order is new memory, and its lines are written a few at a time
+      // at thousands of places.
+      __builtin_prefetch(sorted.data() + std::min(at + 8, segmentCount - 1), 1);
+      sorted[at] = {placed[2 * a], placed[2 * a + 1], placed[2 * b], placed[2 * b + 1], depth, uint32_t(g)};
     });
   }
   return sorted;

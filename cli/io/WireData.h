@@ -47,6 +47,22 @@ class CWireSource {
   // REQUIRES: first + count <= VertexCount() (SegmentCount()).
   virtual void Vertices(size_t first, size_t count, CWireVertex* out) const = 0;
   virtual void Segments(size_t first, size_t count, CWireSegment* out) const = 0;
+  // Where the group holds its positions as single-precision numbers (the
+  // doubles Vertices gives are them widened), the vertices from `first` on
+  // that lie side by side, read in place: x, y, z and one more float, four
+  // floats a vertex, *count vertices (1 to `wanted`). Null where it holds
+  // them otherwise, then for every `first`: read them through Vertices.
+  // REQUIRES: wanted > 0; first + wanted <= VertexCount().
+  virtual const float* SingleRun(size_t /*first*/, size_t /*wanted*/, size_t* /*count*/) const { return nullptr; }
+  // The segments from `first` on that lie side by side, read in place: a
+  // segment's a and b are the first two of its *stride int32s, *count
+  // segments (1 to `wanted`). Null where they are held otherwise, then for
+  // every `first`: read them through Segments.
+  // REQUIRES: wanted > 0; first + wanted <= SegmentCount().
+  virtual const int32_t* SegmentRun(size_t /*first*/, size_t /*wanted*/, size_t* /*count*/,
+                                    size_t* /*stride*/) const {
+    return nullptr;
+  }
 };
 
 // A CWireGroup read in place. REQUIRES: the group outlives the view and does
@@ -75,6 +91,15 @@ template <typename TVisit>
 bool ForEachVertex(const CWireSource& group, TVisit&& visit);
 template <typename TVisit>
 bool ForEachSegment(const CWireSource& group, TVisit&& visit);
+// Calls visit(index, position) with each vertex's position (double[3], as
+// Vertices gives it) in order, read in place where the group offers
+// single-precision runs (no copy of every vertex to pass over).
+template <typename TVisit>
+void ForEachPosition(const CWireSource& group, TVisit&& visit);
+// Calls visit(index, a, b) with each segment's ends in order, read in place
+// where the group offers runs of them.
+template <typename TVisit>
+void ForEachSegmentEnds(const CWireSource& group, TVisit&& visit);
 
 // Joins runs of consecutive segments where one's b is the next one's a into
 // polylines (vertex index lists of 2 or more), in order; every segment lands
@@ -125,6 +150,45 @@ bool ForEachSegment(const CWireSource& group, TVisit&& visit) {
   return ForEachInRuns<CWireSegment>(
       group.SegmentCount(),
       [&group](size_t first, size_t length, CWireSegment* run) { group.Segments(first, length, run); }, visit);
+}
+
+template <typename TVisit>
+void ForEachPosition(const CWireSource& group, TVisit&& visit) {
+  const size_t total = group.VertexCount();
+  size_t count = 0;
+  if (total == 0) return;
+  if (group.SingleRun(0, total, &count) == nullptr) {
+    ForEachVertex(group, [&visit](size_t index, const CWireVertex& vertex) {
+      visit(index, static_cast<const double*>(vertex.position));
+      return true;
+    });
+    return;
+  }
+  for (size_t first = 0; first < total; first += count) {
+    const float* at = group.SingleRun(first, total - first, &count);
+    for (size_t k = 0; k < count; ++k, at += 4) {
+      const double position[3] = {at[0], at[1], at[2]};
+      visit(first + k, static_cast<const double*>(position));
+    }
+  }
+}
+
+template <typename TVisit>
+void ForEachSegmentEnds(const CWireSource& group, TVisit&& visit) {
+  const size_t total = group.SegmentCount();
+  size_t count = 0, stride = 0;
+  if (total == 0) return;
+  if (group.SegmentRun(0, total, &count, &stride) == nullptr) {
+    ForEachSegment(group, [&visit](size_t index, const CWireSegment& segment) {
+      visit(index, segment.a, segment.b);
+      return true;
+    });
+    return;
+  }
+  for (size_t first = 0; first < total; first += count) {
+    const int32_t* at = group.SegmentRun(first, total - first, &count, &stride);
+    for (size_t k = 0; k < count; ++k, at += stride) visit(first + k, at[0], at[1]);
+  }
 }
 
 }  // namespace cliio

@@ -6,9 +6,11 @@
 #include <string.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "cli/WireGroups.h"
+#include "cli/io/PreviewScene.h"
 #include "cli/io/WireWriters.h"
 
 namespace {
@@ -88,6 +90,52 @@ TEST(ReceivedWires, RunsReadInBulkMatchVertexByVertexAcrossBlocks) {
     }
   }
   EXPECT_EQ(cli::WiresOf("many", received).vertices.back().position[0], 0.1);
+}
+
+// The preview reads compact vertices and the segments in place, a block's
+// run at a time: the same positions and ends, so the same depth order to the
+// byte, as the copy gives; with a vertex kept in full there are no runs of
+// points and it reads them copied.
+TEST(ReceivedWires, ThePreviewReadsTheWiresInPlaceAsTheCopyHoldsThem) {
+  host::CReceivedGeometry received;
+  received.deleted = true;
+  for (int32_t i = 0; i < 20000; ++i) {
+    const float turn = float(i) * 0.01f;
+    received.vertices.Add(Sent(std::cos(turn) * 3.0f, float(i) * 1e-3f, std::sin(turn) / 3.0f, 0.5f), i);
+    if (i) received.facets.push_back(host::CReceivedFacet{0, i - 1, i});
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 1) received.vertices.Add(Sent(0.1, 2, 3, 0.3), 20000);
+    const cli::CReceivedWires view("many", received);
+    size_t count = 0;
+    const float* run = view.SingleRun(8000, 500, &count);
+    ASSERT_EQ(run == nullptr, pass == 1);
+    if (run) {
+      EXPECT_EQ(count, 192u);  // up to the end of the first block
+      for (size_t k = 0; k < count; ++k)
+        for (int axis = 0; axis < 3; ++axis) ASSERT_EQ(double(run[4 * k + axis]), view.Vertex(8000 + k).position[axis]);
+    }
+    size_t stride = 0;
+    const int32_t* ends = view.SegmentRun(8100, 300, &count, &stride);
+    ASSERT_NE(ends, nullptr);
+    EXPECT_EQ(count, 92u);
+    for (size_t k = 0; k < count; ++k, ends += stride) {
+      ASSERT_EQ(ends[0], received.facets[8100 + k].first);
+      ASSERT_EQ(ends[1], received.facets[8100 + k].second);
+    }
+    const cliio::CWireGroup copy = cli::WiresOf("many", received);
+    cliio::CViewFit fit(cliio::PreviewView::kIso);
+    cliio::IncludeWires(cliio::CWireSources{&view}, &fit);
+    fit.Settle(800, 600, 30);
+    cliio::CViewFit fitOfCopy(cliio::PreviewView::kIso);
+    for (const cliio::CWireVertex& vertex : copy.vertices) fitOfCopy.Include(vertex.position, true);
+    fitOfCopy.Settle(800, 600, 30);
+    const cliio::CDepthOrder inPlace = cliio::SegmentsFarToNear(cliio::CWireSources{&view}, fit);
+    const cliio::CDepthOrder copied = cliio::SegmentsFarToNear(std::vector<cliio::CWireGroup>{copy}, fitOfCopy);
+    ASSERT_EQ(inPlace.size(), received.facets.size());
+    ASSERT_EQ(copied.size(), inPlace.size());
+    EXPECT_EQ(memcmp(inPlace.data(), copied.data(), inPlace.size() * sizeof inPlace[0]), 0) << pass;
+  }
 }
 
 TEST(ReceivedWires, AGroupTheLatestRunDidNotWireHasNone) {
