@@ -87,15 +87,16 @@ std::string Fit(cairo_t* cairo, const std::string& text, double width) {
 }
 
 void DrawWires(unsigned char* pixels, int stride, const CWireSources& wires,
-               const std::vector<CImportedMesh>& meshes, PreviewView view) {
-  CViewFit fit(view);
+               const std::vector<CImportedMesh>& meshes, const CPreviewOptions& options) {
+  CStopCheck stop(options.stop);
+  CViewFit fit(options.view);
   for (const CImportedMesh& mesh : meshes)
-    for (size_t v = 0; v < CMeshView(mesh).VertexCount(); ++v) {
+    for (size_t v = 0; v < CMeshView(mesh).VertexCount() && !stop(); ++v) {
       double position[3];
       CMeshView(mesh).Position(v, position);
       fit.Include(position, false);
     }
-  IncludeWires(wires, &fit);
+  IncludeWires(wires, &fit, options.stop);
   fit.Settle(kPreviewWidth, kPreviewHeight, kMargin);
 
   CRaster raster(pixels, stride, 0, kPreviewHeaderHeight, kPreviewWidth, kPreviewHeight);
@@ -108,7 +109,7 @@ void DrawWires(unsigned char* pixels, int stride, const CWireSources& wires,
     const CMeshView mesh(imported);
     // Every entry is set below: only the growth is cleared.
     placed.resize(mesh.VertexCount() * 2);
-    for (size_t v = 0; v < mesh.VertexCount(); ++v) {
+    for (size_t v = 0; v < mesh.VertexCount() && !stop(); ++v) {
       double position[3];
       mesh.Position(v, position);
       fit.Place(position, &placed[2 * v], &placed[2 * v + 1]);
@@ -116,7 +117,7 @@ void DrawWires(unsigned char* pixels, int stride, const CWireSources& wires,
     const int32_t count = static_cast<int32_t>(mesh.VertexCount());
     auto x = [&](int32_t corner) { return placed[2 * size_t(corner)]; };
     auto y = [&](int32_t corner) { return placed[2 * size_t(corner) + 1] + kPreviewHeaderHeight; };
-    for (size_t f = 0; f < mesh.FacetCount(); ++f) {
+    for (size_t f = 0; f < mesh.FacetCount() && !stop(); ++f) {
       const CImportedFacet facet = mesh.Facet(f);
       if (facet.count < 2 || facet.count > 4) continue;
       bool inRange = true;
@@ -135,7 +136,8 @@ void DrawWires(unsigned char* pixels, int stride, const CWireSources& wires,
   // The wires, far to near, nearer ones wider and in fuller colour.
   std::vector<CPaint> colours;
   for (size_t g = 0; g < wires.size(); ++g) colours.push_back(ToRgb(GroupColor(g)));
-  for (const CDepthSegment& segment : SegmentsFarToNear(wires, fit)) {
+  for (const CDepthSegment& segment : SegmentsFarToNear(wires, fit, options.stop)) {
+    if (stop()) break;
     const double strength = 0.3 + 0.7 * segment.nearness;
     const CPaint& full = colours[segment.group];
     const CPaint colour{1 + (full.red - 1) * strength, 1 + (full.green - 1) * strength, 1 + (full.blue - 1) * strength};
@@ -275,7 +277,7 @@ bool RenderPng(const CWireSources& wires, const std::vector<CImportedMesh>& mesh
     cairo_paint(cairo.get());
     cairo_surface_flush(surface.get());
     DrawWires(cairo_image_surface_get_data(surface.get()), cairo_image_surface_get_stride(surface.get()), wires,
-              meshes, options.view);
+              meshes, options);
     cairo_surface_mark_dirty(surface.get());
     DrawText(cairo.get(), wires, options, layout);
     status = cairo_status(cairo.get());
@@ -337,16 +339,19 @@ void CViewFit::Settle(double width, double height, double margin) {
   mCentreY = mLowY / 2 + mHighY / 2;
 }
 
-void IncludeWires(const CWireSources& wires, CViewFit* fit) {
+void IncludeWires(const CWireSources& wires, CViewFit* fit, const std::atomic<bool>* stop) {
   // Into a copy of the fit no one else sees, so that its bounds can stay in
   // registers from vertex to vertex rather than go through memory.
   CViewFit local = *fit;
-  for (const CWireSource* group : wires)
+  for (const CWireSource* group : wires) {
+    if (stop && stop->load(std::memory_order_relaxed)) break;
     ForEachPosition(*group, [&local](size_t, const double* position) { local.Include(position, true); });
+  }
   *fit = local;
 }
 
-CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit) {
+CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit, const std::atomic<bool>* stop) {
+  auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
   // A counting sort on the nearness in 4096 steps: linear, and finer than
   // any difference the picture can show. Equal steps keep their order. The
   // first pass counts, the second writes each segment straight into its place;
@@ -360,6 +365,7 @@ CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit) {
   for (const CWireSource* group : wires) mostVertices = std::max(mostVertices, group->VertexCount());
   closeness.reserve(mostVertices);
   for (const CWireSource* group : wires) {
+    if (stopped()) return {};
     closeness.resize(group->VertexCount());
     ForEachPosition(*group, [&](size_t v, const double* position) { closeness[v] = float(fit.Nearness(position)); });
     segmentCount += group->SegmentCount();
@@ -373,6 +379,7 @@ CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit) {
   std::vector<float> placed;
   placed.reserve(2 * mostVertices);
   for (size_t g = 0; g < wires.size(); ++g) {
+    if (stopped()) return {};  // not every segment placed
     const CWireSource& group = *wires[g];
     closeness.resize(group.VertexCount());
     placed.resize(group.VertexCount() * 2);

@@ -100,7 +100,9 @@ struct CDepthSegment {
   uint32_t group;
 };
 using CDepthOrder = CScratchVector<CDepthSegment>;
-CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit);
+// Stopped (`stop` set) between groups, it gives no segment.
+CDepthOrder SegmentsFarToNear(const CWireSources& wires, const CViewFit& fit,
+                              const std::atomic<bool>* stop = nullptr);
 CDepthOrder SegmentsFarToNear(const std::vector<CWireGroup>& wires, const CViewFit& fit);
 
 // Whether the drawing was asked to stop (CPreviewOptions::stop), looking at
@@ -121,7 +123,7 @@ class CStopCheck {
 };
 
 // Includes every vertex of `wires` in `fit` as a wire point.
-void IncludeWires(const CWireSources& wires, CViewFit* fit);
+void IncludeWires(const CWireSources& wires, CViewFit* fit, const std::atomic<bool>* stop = nullptr);
 
 // `text` as valid UTF-8 without control characters (a bad byte becomes '?',
 // a control character a space): group and file names go into XML, HTML and

@@ -98,7 +98,7 @@ std::string RenderSvg(const CWireSources& wires, const std::vector<CImportedMesh
       meshEdges += corners == 2 ? 1 : corners > 2 && corners <= 4 ? size_t(corners) : 0;
     }
   }
-  IncludeWires(wires, &fit);
+  IncludeWires(wires, &fit, options.stop);
   fit.Settle(kPreviewWidth, kPreviewHeight, kMargin);
   auto tenths = [&fit](const double position[3], long* x, long* y) {
     double px, py;
