@@ -23,6 +23,15 @@
 #if defined(__SSE2__) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define TRESSEL_RASTER_AVX2 1
 #include <immintrin.h>
+// What lies between these is compiled for AVX2.
+#if defined(__clang__)
+#define TRESSEL_RASTER_AVX2_BEGIN \
+  _Pragma("clang attribute push(__attribute__((target(\"avx2\"))), apply_to = function)")
+#define TRESSEL_RASTER_AVX2_END _Pragma("clang attribute pop")
+#else
+#define TRESSEL_RASTER_AVX2_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2\")")
+#define TRESSEL_RASTER_AVX2_END _Pragma("GCC pop_options")
+#endif
 #endif
 
 namespace cliio {
@@ -121,12 +130,7 @@ struct CMaskRows {
 };
 
 #if defined(TRESSEL_RASTER_AVX2)
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+TRESSEL_RASTER_AVX2_BEGIN
 // Cover's checks, sort and range of rows without a branch that goes either
 // way at random: the points as (x, y) pairs, swapped by the same comparisons
 // in the same order. False when the facet is not finite, flat or has no row
@@ -266,11 +270,7 @@ __attribute__((flatten)) void CoverInFours(double x0, double y0, double x1, doub
   CFacet facet;
   if (SortFacetInLanes(x0, y0, x1, y1, x2, y2, mask.top, bottom, &facet)) CoverRowsInFours(facet, mask);
 }
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TRESSEL_RASTER_AVX2_END
 #endif
 
 }  // namespace
@@ -526,12 +526,7 @@ struct CFourPixels {
 #endif
 
 #if defined(TRESSEL_RASTER_AVX2)
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+TRESSEL_RASTER_AVX2_BEGIN
 // CFourPixels' arithmetic on two groups of four pixels at once, the halves
 // of AVX2's registers, each operation doing on each half what its SSE2 form
 // does: the same pixels, byte for byte. A step is eight pixels of a row, or
@@ -630,11 +625,7 @@ __attribute__((flatten)) void WalkStrokeInEights(unsigned char* pixels, std::ptr
                                                  const CEightPixels& steps) {
   WalkStroke(pixels, stride, line, steps);
 }
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TRESSEL_RASTER_AVX2_END
 #endif
 
 }  // namespace
