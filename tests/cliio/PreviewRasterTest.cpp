@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -371,6 +372,28 @@ TEST(PreviewScene, SegmentsFarToNear) {
   EXPECT_FLOAT_EQ(order[4].x1, float(x));
   EXPECT_FLOAT_EQ(order[4].y1, float(y));
   EXPECT_GT(order[4].x1, order[4].x0);
+}
+
+// A sort asked to stop gives no segment rather than an order partly placed,
+// whose unplaced entries are not even cleared.
+TEST(PreviewScene, AStoppedSortGivesNoSegment) {
+  std::vector<cliio::CWireGroup> wires(1);
+  for (int k = 0; k < 100; ++k) {
+    cliio::CWireVertex v;
+    v.position[0] = k;
+    v.position[2] = k % 7;
+    wires[0].vertices.push_back(v);
+    if (k > 0) wires[0].segments.push_back({k - 1, k});
+  }
+  cliio::CViewFit fit(cliio::PreviewView::kFront);
+  for (const auto& v : wires[0].vertices) fit.Include(v.position, true);
+  fit.Settle(100, 100, 10);
+  std::vector<cliio::CWireGroupSource> views;
+  const cliio::CWireSources sources = cliio::SourcesOf(wires, &views);
+  std::atomic<bool> stop{false};
+  EXPECT_EQ(cliio::SegmentsFarToNear(sources, fit, &stop).size(), 99u);
+  stop = true;
+  EXPECT_TRUE(cliio::SegmentsFarToNear(sources, fit, &stop).empty());
 }
 
 }  // namespace

@@ -6,12 +6,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "cli/OutOfMemory.h"
+#include "cli/PreviewDrawing.h"
 #include "cli/WriteStage.h"
 
 namespace {
@@ -119,6 +123,58 @@ TEST_F(WriteStageTest, AFailedWireWriteNamesTheOutputOnceAndKeepsTheOldFile) {
   EXPECT_FALSE(stage.StageWires(output, cliio::WireFormat::kObj, {&source}, &error));
   EXPECT_EQ(error, output.string() + ": not written: group 1 (ring) segment 15000 names a vertex outside its 20000");
   EXPECT_EQ(Entries(), (std::vector<std::string>{"out.obj"}));
+}
+
+// A preview drawn on its own thread is staged as the picture drawn in turn
+// would be; its errors name the destination and stage nothing; one dropped
+// unfinished is stopped and leaves nothing behind.
+TEST_F(WriteStageTest, APreviewDrawnMeanwhileIsStagedAsDrawnInTurn) {
+  std::vector<cliio::CWireGroup> groups{{"spiral", {}, {}}};
+  for (int k = 0; k < 40000; ++k) {
+    cliio::CWireVertex vertex;
+    vertex.position[0] = std::cos(k * 0.01) * (1 + k * 1e-4);
+    vertex.position[1] = std::sin(k * 0.01) * (1 + k * 1e-4);
+    vertex.position[2] = k * 1e-4;
+    groups[0].vertices.push_back(vertex);
+    if (k > 0) groups[0].segments.push_back({k - 1, k});
+  }
+  std::vector<cliio::CWireGroupSource> views;
+  const cliio::CWireSources sources = cliio::SourcesOf(groups, &views);
+  const std::vector<cliio::CImportedMesh> meshes;
+  cli::CProgressBar bar(cli::CProgressBar::Style::kNone);
+  std::string error;
+  for (const char* name : {"p.png", "p.svg", "p.html"}) {
+    ASSERT_TRUE(cliio::WritePreview(folder / (std::string("alone-") + name), sources, meshes, {}, &error)) << error;
+    cli::CWriteStage stage(bar);
+    cli::CPreviewDrawing drawing(folder / name, sources, meshes, {});
+    ASSERT_TRUE(stage.StageDrawing(folder / name, drawing, &error)) << error;
+    ASSERT_TRUE(stage.Commit(&error)) << error;
+    EXPECT_EQ(Read(folder / name), Read(folder / (std::string("alone-") + name))) << name;
+  }
+  cli::CWriteStage stage(bar);
+  {
+    cli::CPreviewDrawing wrong(folder / "p.jpg", sources, meshes, {});
+    EXPECT_FALSE(stage.StageDrawing(folder / "p.jpg", wrong, &error));
+    EXPECT_EQ(error, (folder / "p.jpg").string() + ": unknown preview format (use .png, .svg or .html)");
+    cli::CPreviewDrawing dropped(folder / "q.png", sources, meshes, {});
+  }
+  EXPECT_EQ(stage.StagedCount(), 0u);
+  EXPECT_EQ(Entries().size(), 6u);  // the three pictures and the three drawn alone
+}
+
+// Each thread has its own phase: what another thread is doing does not
+// change what memory running out here is said to have interrupted.
+TEST(OutOfMemory, EachThreadHasItsOwnPhase) {
+  cli::SetPhase("writing out.obj");
+  std::string elsewhere;
+  std::thread([&elsewhere] {
+    elsewhere = cli::OutOfMemoryLine();
+    cli::SetPhase("drawing p.png");
+    elsewhere += " | " + cli::OutOfMemoryLine();
+  }).join();
+  EXPECT_EQ(elsewhere.rfind("out of memory while running", 0), 0u) << elsewhere;
+  EXPECT_NE(elsewhere.find(" | out of memory while drawing p.png"), std::string::npos) << elsewhere;
+  EXPECT_EQ(cli::OutOfMemoryLine().substr(0, 31), "out of memory while writing out");
 }
 
 }  // namespace
