@@ -39,6 +39,19 @@ class CCanvas {
   cliio::CRaster raster{pixels.data(), kStride, kBorder, kBorder, kWidth - 2 * kBorder, kHeight - 2 * kBorder};
 };
 
+// A fixed pseudo-random sequence for a seed, numbers in [0, 1).
+class CRandom {
+ public:
+  explicit CRandom(uint32_t seed) : mState(seed) {}
+  double operator()() {
+    mState = mState * 1664525u + 1013904223u;
+    return double(mState >> 8) / double(1u << 24);
+  }
+
+ private:
+  uint32_t mState;
+};
+
 int ChannelGap(uint32_t a, uint32_t b) {
   int gap = 0;
   for (int shift = 0; shift <= 16; shift += 8)
@@ -96,11 +109,7 @@ TEST(PreviewRaster, LinesWithAndWithoutRoomPaintAlike) {
 // and opacity they must paint what the clipped walk paints, with nothing cut
 // off at the window's edges.
 TEST(PreviewRaster, NarrowStrokesPaintLikeTheWalk) {
-  uint32_t state = 12345;
-  auto next = [&state] {
-    state = state * 1664525u + 1013904223u;
-    return double(state >> 8) / double(1u << 24);
-  };
+  CRandom next(12345);
   const cliio::CPaint colour{0.8, 0.2, 0.1};
   int worst = 0;
   for (int trial = 0; trial < 400; ++trial) {
@@ -135,11 +144,7 @@ TEST(PreviewRaster, NarrowStrokesPaintLikeTheWalk) {
 // pixel twice or not at all, or reaches past the edge shows. Where the
 // processor lacks AVX2 both pictures take four a step.
 TEST(PreviewRaster, WideStepsPaintLikeFourPixelSteps) {
-  uint32_t state = 777;
-  auto next = [&state] {
-    state = state * 1664525u + 1013904223u;
-    return double(state >> 8) / double(1u << 24);
-  };
+  CRandom next(777);
   CCanvas wide, four;
   four.raster.UseWideSteps(false);
   for (int stroke = 0; stroke < 4000; ++stroke) {
@@ -256,11 +261,7 @@ TEST(PreviewRaster, CoverSpansAcrossMaskWords) {
 // at a time so that one way's stray or missing pixel is not hidden under
 // another facet.
 TEST(PreviewRaster, FacetsFourRowsAStepCoverLikeRowByRow) {
-  uint32_t state = 4242;
-  auto next = [&state] {
-    state = state * 1664525u + 1013904223u;
-    return double(state >> 8) / double(1u << 24);
-  };
+  CRandom next(4242);
   const double inf = INFINITY, nan = NAN;
   int differing = 0, marked = 0, rounds = 0;
   for (int round = 0; round < 300; ++round, ++rounds) {
