@@ -25,10 +25,10 @@ constexpr size_t kHeader = 16;
 // buffer is placed on the first large-page boundary of a block a large page
 // longer; the block's start is kept just before the buffer.
 void* AllocateScratch(size_t bytes) {
+  if (bytes > size_t(-1) - 2 * kLargePage - kHeader) throw std::bad_alloc();
   const bool large = bytes >= kLargePage;
   const size_t rounded = large ? (bytes + kLargePage - 1) / kLargePage * kLargePage : bytes;
   const size_t extra = kHeader + (large ? kLargePage : 0);
-  if (bytes > size_t(-1) - 2 * kLargePage - kHeader) throw std::bad_alloc();
   unsigned char* block = static_cast<unsigned char*>(::operator new(rounded + extra));
   uintptr_t start = reinterpret_cast<uintptr_t>(block) + kHeader;
   if (large) start = (start + kLargePage - 1) / kLargePage * kLargePage;
